@@ -1,0 +1,69 @@
+// physics.h -- the game's physics scene: the per-object record, the material
+// groups, the table's collision tree, the balls, contacts, the player body and
+// picking, holding and throwing. Built on the rigid-body API of platform/newton.h.
+#pragma once
+
+#include "math/vecmath.h"
+
+struct NewtonWorld;
+struct NewtonBody;
+struct NewtonCollision;
+struct NewtonJoint;
+struct Model;
+
+// Booleans shared with the physics callbacks: true is -1, false 0.
+enum { kTrue = -1, kFalse = 0 };
+
+enum { kObjectCount = 7 };              // record 0 the table, 1 to 6 the balls
+enum { kKindBall = 1, kKindTree = 2 };
+
+// Ties one simulated object (the table or a ball) to its models, sounds and body.
+struct SceneObject {
+    NewtonBody* body;
+    int materialId;          // the ball's own material group; 0 for the table
+    float mass;              // 5 for a ball, 0 for the table
+    NewtonCollision* collision; // only while the body is being built
+    int jointCount;          // 1 for a ball (rolling resistance), 0 for the table
+    NewtonJoint** joints;
+    int* texturedListIds;    // one display list per model, textured
+    int* plainListIds;       // one display list per model, untextured
+    int modelCount;
+    int* modelIndices;       // model slot of each model
+    Mat4* matrix;            // the body's world matrix, copied after every step
+    Mat4** modelMatrices;    // each model's local matrix
+    Mat4x3 frame;            // axes and position of matrix
+    int gravityOn;           // kTrue / kFalse
+    int kind;                // kKindBall or kKindTree
+    int number;              // ball number 1 to 6; 0 for the table
+    char name[32];
+    int points;              // scored but not yet collected: 0, 100, 25 or 10
+    int sourceCount;         // 5 for a ball
+    unsigned int* sources;   // impact, own rolling, win 100, win 25, win 10
+    int rolling;             // set by contacts while the ball rolls
+};
+
+// The player: body, held ball, view frame, score and throw power.
+struct Player {
+    NewtonBody* body;
+    NewtonBody* heldBody;    // null when no ball is held
+    float mass;              // 150; also the gain of the movement keys
+    NewtonCollision* collision;
+    Mat4* matrix;            // the body's world matrix
+    Mat4* markerMatrix;      // frame at the point looked at
+    Mat4x3 frame;            // axes and position of matrix; position is the eye
+    Vec3 moveForce;
+    Vec3 forward, right, up; // the view frame
+    float pitch, yaw, roll;  // this pass's view rotations, radians
+    int score;
+    float power;             // 0 to 25
+};
+
+// What the player looks at: the nearest hit of the look ray.
+struct LookAtReport {
+    float param;             // along the ray, 0 to 1
+    Vec3 point;
+    Vec3 normal;
+    NewtonBody* body;        // null when nothing was hit
+    int faceId;              // the table face's attribute; 0 otherwise
+    char name[32];
+};

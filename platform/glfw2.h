@@ -1,0 +1,66 @@
+// glfw2.h -- the GLFW 2 calls the game speaks, carried out on GLFW 3.
+// Also the seam for tests: a script can stand in for the clock and the input
+// (keys, buttons, cursor) while the real window and GL context stay.
+#pragma once
+
+#ifndef GLFW_MOUSE_BUTTON_LEFT
+#define GLFW_MOUSE_BUTTON_LEFT 0
+#endif
+#ifndef GLFW_MOUSE_BUTTON_RIGHT
+#define GLFW_MOUSE_BUTTON_RIGHT 1
+#endif
+#ifndef GLFW_PRESS
+#define GLFW_PRESS 1
+#endif
+#define GLFW_WINDOW 0x00010001
+#define GLFW_FULLSCREEN 0x00010002
+#define GLFW_KEY_ESC 257
+#define GLFW_MOUSE_CURSOR 0x00030001
+#define GLFW_BUILD_MIPMAPS_BIT 0x00000004
+
+namespace glfw2 {
+
+int glfwInit();   // 1 on success
+// Opens the one window (GLFW_FULLSCREEN: on the primary monitor) with the
+// requested bit depths and makes its context current; 1 on success. No title.
+int glfwOpenWindow(int width, int height, int redBits, int greenBits, int blueBits,
+                   int alphaBits, int depthBits, int stencilBits, int mode);
+void glfwSwapInterval(int interval);
+void glfwSwapBuffers();   // also processes window events, as GLFW 2 did
+void glfwPollEvents();
+int glfwGetKey(int key);  // GLFW 2 codes: printable keys upper case, Esc 257; 1 when down
+int glfwGetMouseButton(int button); // 0 left, 1 right; 1 when down
+void glfwGetMousePos(int* x, int* y); // the virtual cursor (unbounded once disabled)
+void glfwSetMousePos(int x, int y);
+void glfwDisable(int token); // GLFW_MOUSE_CURSOR: hide it and report a virtual cursor
+double glfwGetTime();        // seconds since glfwInit
+int glfwExtensionSupported(const char* extension);
+void* glfwGetProcAddress(const char* procName);
+void glfwTerminate();
+// Loads a Targa file into the texture bound to GL_TEXTURE_2D;
+// GLFW_BUILD_MIPMAPS_BIT builds the mipmaps. 1 on success, 0 on failure.
+int glfwLoadTexture2D(const char* fileName, int flags);
+
+} // namespace glfw2
+
+#ifndef GLFW2_NO_USING
+using namespace glfw2;
+#endif
+
+// A stand-in for the clock and the input, for tests.
+struct Glfw2Script {
+    int active;                 // nonzero: time, keys, buttons and cursor below are used
+    double time;                // what glfwGetTime answers
+    unsigned char keys[512];    // by GLFW 2 key code, nonzero = down
+    unsigned char buttons[8];   // by button, nonzero = down
+    int mouseX, mouseY;         // the virtual cursor
+    void (*onPoll)(void* user); // called by every event poll (also inside swaps)
+    void* user;
+    // Always applied, scripted or not: extensions reported missing and entry
+    // points looked up as null (up to 8 each, null-terminated lists).
+    const char* hiddenExtensions[8];
+    const char* hiddenProcs[8];
+};
+
+// The one script record; zero (inactive) until a test fills it.
+Glfw2Script* Glfw2GetScript();

@@ -1,0 +1,72 @@
+// window.cpp -- opens the game's one full-screen window and sets the GL state
+// that every later pass starts from.
+#include "render/render.h"
+
+#include "platform/console.h"
+#include "platform/glfw2.h"
+
+#include <GL/glu.h>
+#include <cstdlib>
+
+GenFramebuffersProc glGenFramebuffersEXTProc = nullptr;
+BindFramebufferProc glBindFramebufferEXTProc = nullptr;
+FramebufferTexture2DProc glFramebufferTexture2DEXTProc = nullptr;
+
+// A start-up failure of the window: the line, the beep, three seconds to read
+// it (a key ends the wait) and a quiet exit.
+static void WindowFailure(const char* line)
+{
+    ConsolePrint(line);
+    ConsoleBeep();
+    ConsoleWait(3000);
+    std::exit(0);
+}
+
+void InitWindow(WindowSettings* settings)
+{
+    settings->width = 640;
+    settings->height = 480;
+    settings->redBits = 8;
+    settings->blueBits = 8;
+    settings->greenBits = 8;
+
+    if (!glfwInit())
+        WindowFailure("Failed to initialize GLFW!");
+    if (!glfwOpenWindow(settings->width, settings->height, settings->redBits,
+                        settings->greenBits, settings->blueBits, 8, 32, 0, GLFW_FULLSCREEN)) {
+        glfwTerminate();
+        WindowFailure("Failed to create OpenGL context... ending");
+    }
+    glfwSwapInterval(1);
+
+    glViewport(0, 0, settings->width, settings->height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, (double)settings->width / (double)settings->height, 0.1, 250.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+
+    glShadeModel(GL_SMOOTH);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClearDepth(1.0);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_COLOR_MATERIAL);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    glPolygonMode(GL_FRONT, GL_FILL);
+    glFrontFace(GL_CCW);
+    glEnable(GL_CULL_FACE);
+}
+
+void LoadFramebufferProcs()
+{
+    glGenFramebuffersEXTProc = (GenFramebuffersProc)glfwGetProcAddress("glGenFramebuffersEXT");
+    glBindFramebufferEXTProc = (BindFramebufferProc)glfwGetProcAddress("glBindFramebufferEXT");
+    glFramebufferTexture2DEXTProc =
+        (FramebufferTexture2DProc)glfwGetProcAddress("glFramebufferTexture2DEXT");
+}
+
+int FramebufferProcsLoaded()
+{
+    return glGenFramebuffersEXTProc && glBindFramebufferEXTProc && glFramebufferTexture2DEXTProc;
+}

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test under Xvfb with
+# OpenAL Soft's null driver (no screen or sound card needed).
+set -euo pipefail
+cd "$(dirname "$0")"
+bash tools/install-deps.sh --test
+werror=OFF
+[ -n "${CI:-}" ] && werror=ON
+cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Release -DBALLTOSS_WERROR=$werror >/dev/null
+cmake --build build-test -j"$(nproc)"
+export ALSOFT_DRIVERS=null
+xvfb-run -a -s "-screen 0 640x480x24" \
+  ctest --test-dir build-test --output-on-failure -j1 "$@"
