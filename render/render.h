@@ -4,6 +4,9 @@
 
 #include <GL/gl.h>
 
+#include "math/vecmath.h"
+#include "physics/physics.h"
+
 // ---- Window and GL context ----
 
 // The requested window: 640 by 480, 8 bits per colour channel.
@@ -40,3 +43,68 @@ struct LightSettings {
     float specular[4];
     float position[4];
 };
+
+// Fills the light record (white light 0 at the origin until the first frame
+// places it), selects separate specular colour and turns lighting on.
+void InitLights(LightSettings* light);
+
+// ---- Bitmap font ----
+
+// Compiles one list per glyph cell (columns x rows, read row by row from the
+// top-left cell): a glyphSize-pixel textured square, then a move of glyphSize
+// to the right. listBase must already hold columns x rows reserved lists.
+void BuildFont(GLuint* listBase, GLuint texture, float columns, float rows, int glyphSize);
+
+// Draws text with its lower-left corner at (x, y) window pixels from the
+// bottom-left, in the colour (red, green, blue) given as 0 or 1. Leaves
+// texturing and blending on, lighting and depth testing on.
+void PrintText(const char* text, GLuint texture, GLuint listBase, float x, float y, int red,
+               int green, int blue, const WindowSettings* windowSize);
+
+// ---- Shadow map ----
+
+// -1 once InitShadowMap found everything shadows need, 0 otherwise.
+extern int shadowsEnabled;
+// The framebuffer the light's depth pass renders into.
+extern GLuint shadowFramebuffer;
+
+// The 2048 x 2048 depth texture and its framebuffer. When the driver lacks
+// depth textures, shadow comparison or framebuffer objects, prints why, beeps,
+// waits 2 s (a console key ends it early) and leaves shadows off, texture 0.
+void InitShadowMap(GLuint* texture);
+
+// Projects the depth texture onto everything drawn next, keeping only the
+// shadowed fragments. Call while the model-view matrix holds the camera's view.
+void BeginShadowProjection(GLuint texture, const Mat4* projection, const Mat4* view);
+void EndShadowProjection();
+
+// ---- Frame passes ----
+
+// What one frame of the scene needs, all owned by the game.
+struct SceneView {
+    const WindowSettings* window;
+    LightSettings* light;
+    SceneObject* objects;          // 0 the table, 1 to 6 the balls
+    Player* player;
+    NewtonWorld* world;
+    const Mat4* cameraProjection;
+    const Mat4* lightProjection;
+    Mat4* lightView;               // written by the depth pass
+    GLuint shadowTexture;
+    GLuint texturedLists;
+    GLuint markerList;             // from BuildMarkerList
+    LookAtReport* lookAt;          // receives this frame's look-at report
+};
+
+// The six balls, then the table, with their textured (or plain) lists. Leaves
+// the model-view matrix as it found it.
+void DrawSceneTextured(SceneObject* objects);
+void DrawScenePlain(SceneObject* objects);
+
+// A display list drawing a faint ring on the surface the player looks at; drawn
+// under the marker matrix, whose z axis is the surface normal.
+GLuint BuildMarkerList();
+
+// One frame of the scene: the light's depth pass, the lit camera pass with the
+// look-at and hold step, the shadow-receiving pass, then the marker.
+void RenderScene(const SceneView* view);

@@ -1,0 +1,167 @@
+// hud.cpp -- the score, the time left, the crosshair and the power meter over
+// the scene, and the closing screen when the round's time is up.
+#include "game/game.h"
+
+#include "platform/console.h"
+#include "platform/glfw2.h"
+
+#include <cmath>
+#include <cstdio>
+
+enum { kKeyN = 78, kKeyY = 89 };
+static const float kPowerMax = 25.0f;
+static const float kPowerBarFull = 244.0f;   // pixels, inside the 256-pixel frame
+static const int kMaxShownSeconds = 99 * 60 + 59;
+
+void FormatTimeLeft(float remainingSeconds, char* text, int size)
+{
+    // Whole seconds, halves to even. The last pass of a round may run a moment
+    // past the end; the clock then reads 0:00 rather than a negative time.
+    long rounded = std::lrint(remainingSeconds);
+    int remaining = rounded < 0 ? 0 : rounded > kMaxShownSeconds ? kMaxShownSeconds : (int)rounded;
+    int minutes = remaining / 60;
+    int seconds = remaining - 60 * minutes;
+    std::snprintf(text, (size_t)size, "%d:%s%d", minutes, seconds < 10 ? "0" : "", seconds);
+}
+
+static float RoundElapsed(const Game* game)
+{
+    return (float)glfwGetTime() - game->roundStartTime;
+}
+
+// All game text is yellow, in the font built on texture-table entry 1.
+static void PrintYellow(Game* game, const char* text, float x, float y)
+{
+    PrintText(text, game->textures[1], game->fontBase, x, y, 1, 1, 0, &game->window);
+}
+
+static void DrawHudText(Game* game)
+{
+    char time[32];
+    char line[64];
+    float height = (float)game->window.height;
+    std::snprintf(line, sizeof line, "YER SCORE!!! %d", game->player.score);
+    PrintYellow(game, line, 0.0f, height - 8.0f);
+    FormatTimeLeft((float)kRoundLength - RoundElapsed(game), time, (int)sizeof time);
+    std::snprintf(line, sizeof line, "Time remaining... %s", time);
+    PrintYellow(game, line, 0.0f, height - 16.0f);
+}
+
+static void TexturedQuad(float left, float bottom, float right, float top)
+{
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex3f(left, top, 0.0f);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex3f(left, bottom, 0.0f);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex3f(right, bottom, 0.0f);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex3f(right, top, 0.0f);
+    glEnd();
+}
+
+static void DrawCrosshair(Game* game)
+{
+    glPushMatrix();
+    glTranslatef((float)(game->window.width / 2), (float)(game->window.height / 2), 0.0f);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, game->textures[9]);
+    TexturedQuad(-10.0f, -10.0f, 10.0f, 10.0f);
+    glPopMatrix();
+}
+
+// The bar only while a ball is held; its frame always, over the bar.
+static void DrawPowerMeter(Game* game)
+{
+    if (game->player.heldBody) {
+        float percent = std::nearbyint(game->player.power / kPowerMax * 100.0f);
+        float barHeight = percent * kPowerBarFull / 100.0f;
+        glColor4f(0.0f, 0.0f, 1.0f, 0.75f);
+        glDisable(GL_TEXTURE_2D);
+        glBegin(GL_QUADS);
+        glVertex3f(1.0f, barHeight, 0.0f);
+        glVertex3f(1.0f, 0.0f, 0.0f);
+        glVertex3f(63.0f, 0.0f, 0.0f);
+        glVertex3f(63.0f, barHeight, 0.0f);
+        glEnd();
+    }
+    glEnable(GL_TEXTURE_2D);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glPushMatrix();
+    glBindTexture(GL_TEXTURE_2D, game->textures[10]);
+    TexturedQuad(0.0f, 0.0f, 64.0f, 256.0f);
+    glPopMatrix();
+}
+
+void DrawHud(Game* game)
+{
+    DrawHudText(game);
+
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glDisable(GL_LIGHTING);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glOrtho(0.0, game->window.width, 0.0, game->window.height, -1.0, 1.0);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+
+    DrawCrosshair(game);
+    DrawPowerMeter(game);
+
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+}
+
+// Each line is centred for the font's 8-pixel advance: 4 pixels per character.
+static void DrawClosingScreen(Game* game)
+{
+    int halfWidth = game->window.width / 2;
+    int halfHeight = game->window.height / 2;
+    char finalScore[64];
+    int length = std::snprintf(finalScore, sizeof finalScore, "Your final score was %d",
+                               game->player.score);
+
+    glClear(GL_COLOR_BUFFER_BIT);
+    PrintYellow(game, "TIME'S UP!!!", (float)(halfWidth - 48), (float)(halfHeight + 16));
+    PrintYellow(game, finalScore, (float)(halfWidth - 4 * length), (float)halfHeight);
+    PrintYellow(game, "Thanks for playing!", (float)(halfWidth - 76), (float)(halfHeight - 16));
+    PrintYellow(game, "You wanna play again? Y/N", (float)(halfWidth - 100),
+                (float)(halfHeight - 32));
+    glfwSwapBuffers();
+}
+
+// Blocks until Y or N; N wins when both are down. 1 for yes.
+static int WaitForAnswer()
+{
+    for (;;) {
+        int yes = glfwGetKey(kKeyY);
+        int no = glfwGetKey(kKeyN);
+        if (no)
+            return 0;
+        if (yes)
+            return 1;
+        glfwPollEvents();
+        ConsoleSleep(1);
+    }
+}
+
+int CheckEndOfRound(Game* game)
+{
+    // Exactly 300 seconds still plays on.
+    if (!(RoundElapsed(game) > (float)kRoundLength))
+        return 0;
+    ConsoleWait(1000);
+    DrawClosingScreen(game);
+    if (WaitForAnswer()) {
+        StartRound(game);
+        return 1;
+    }
+    game->quitRequested = 1;
+    return 0;
+}
