@@ -1,0 +1,144 @@
+// soundbank.cpp -- builds the ten-slot sound bank from the Sound/ files at start-up
+// and takes it down at shutdown.
+#include "sound/sound.h"
+
+#include "platform/console.h"
+
+#include <AL/alut.h>
+#include <cstdlib>
+#include <type_traits>
+
+static_assert(std::is_same<ALuint, unsigned int>::value, "bank names are OpenAL names");
+
+namespace {
+
+const char* const SLOT_FILES[SOUND_BANK_SIZE] = {
+    "Sound/Ball2Ball1.wav",
+    "Sound/Rolling.wav", "Sound/Rolling.wav", "Sound/Rolling.wav",
+    "Sound/Rolling.wav", "Sound/Rolling.wav", "Sound/Rolling.wav",
+    "Sound/Win1.wav", "Sound/Win2.wav", "Sound/Win3.wav",
+};
+
+// One file's samples as the loader hands them over; data is null when nothing
+// could be read.
+struct WavData {
+    ALenum format;
+    void* data;
+    ALsizei size;
+    ALsizei frequency;
+};
+
+bool AudioErrorPending()
+{
+    return alGetError() != AL_NO_ERROR;
+}
+
+// Without buffers or sources the game cannot make a sound at all: give the names
+// back, close the device and end the program (no beep, no wait).
+[[noreturn]] void AbandonSoundBank(const char* line, ALuint* buffers, ALuint* sources)
+{
+    ConsolePrint(line);
+    alDeleteBuffers(SOUND_BANK_SIZE, buffers);
+    if (sources)
+        alDeleteSources(SOUND_BANK_SIZE, sources);
+    alutExit();
+    std::exit(0);
+}
+
+// A slot went wrong: the bank gives up its buffers (and on a failed load its
+// sources too) and the loading goes on. Errors raised by the deletion itself,
+// such as a buffer still attached to a source, are not the next slot's fault.
+void DropBankAfterError(const char* line, ALuint* buffers, ALuint* sources)
+{
+    alDeleteBuffers(SOUND_BANK_SIZE, buffers);
+    if (sources)
+        alDeleteSources(SOUND_BANK_SIZE, sources);
+    ConsolePrint(line);
+    alGetError();
+}
+
+// A missing or broken file is reported by ALUT, not by OpenAL, and leaves no data.
+bool LoadWav(const char* fileName, WavData* wav)
+{
+    *wav = WavData{0, nullptr, 0, 0};
+    ALboolean loop = AL_FALSE;
+    alutGetError();
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    alutLoadWAVFile(reinterpret_cast<ALbyte*>(const_cast<char*>(fileName)), &wav->format,
+                    &wav->data, &wav->size, &wav->frequency, &loop);
+#pragma GCC diagnostic pop
+    bool alFailed = AudioErrorPending();
+    bool alutFailed = alutGetError() != ALUT_ERROR_NO_ERROR;
+    return !alFailed && !alutFailed && wav->data != nullptr;
+}
+
+// Copies the samples into the slot's buffer (if the buffer still exists) and
+// releases the loaded data.
+void FillBuffer(ALuint buffer, const WavData& wav)
+{
+    if (wav.data == nullptr)
+        return;
+    if (alIsBuffer(buffer))
+        alBufferData(buffer, wav.format, wav.data, wav.size, wav.frequency);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    alutUnloadWAV(wav.format, wav.data, wav.size, wav.frequency);
+#pragma GCC diagnostic pop
+}
+
+// Source i plays buffer i: full pitch and gain, one-shot, and a gentle fall-off
+// with distance so that sounds across the table stay audible.
+void SetupSource(ALuint source, ALuint buffer)
+{
+    if (!alIsSource(source))
+        return;
+    alSourcei(source, AL_BUFFER, alIsBuffer(buffer) ? static_cast<ALint>(buffer) : 0);
+    alSourcef(source, AL_PITCH, 1.0f);
+    alSourcef(source, AL_GAIN, 1.0f);
+    alSourcei(source, AL_LOOPING, AL_FALSE);
+    alSourcef(source, AL_ROLLOFF_FACTOR, 0.5f);
+}
+
+void LoadSlot(int slot, ALuint* buffers, ALuint* sources)
+{
+    WavData wav;
+    if (!LoadWav(SLOT_FILES[slot], &wav))
+        DropBankAfterError("Error: Failed to load WAV data!", buffers, sources);
+    FillBuffer(buffers[slot], wav);
+    if (AudioErrorPending())
+        DropBankAfterError("Error: Failed to bind audio buffer to source!", buffers, nullptr);
+    SetupSource(sources[slot], buffers[slot]);
+}
+
+} // namespace
+
+void InitSoundBank(unsigned int** buffers, unsigned int** sources)
+{
+    *buffers = static_cast<unsigned int*>(std::calloc(SOUND_BANK_SIZE, sizeof(unsigned int)));
+    *sources = static_cast<unsigned int*>(std::calloc(SOUND_BANK_SIZE, sizeof(unsigned int)));
+    alutInit(nullptr, nullptr);
+
+    alGenBuffers(SOUND_BANK_SIZE, *buffers);
+    if (AudioErrorPending())
+        AbandonSoundBank("Failed to generate buffers!", *buffers, nullptr);
+    alGenSources(SOUND_BANK_SIZE, *sources);
+    if (AudioErrorPending())
+        AbandonSoundBank("Failed to generate sources!", *buffers, *sources);
+
+    for (int slot = 0; slot < SOUND_BANK_SIZE; ++slot)
+        LoadSlot(slot, *buffers, *sources);
+}
+
+void DeleteSoundBank(unsigned int** buffers, unsigned int** sources)
+{
+    if (*sources)
+        alDeleteSources(SOUND_BANK_SIZE, *sources);
+    if (*buffers)
+        alDeleteBuffers(SOUND_BANK_SIZE, *buffers);
+    alutExit();
+    std::free(*sources);
+    std::free(*buffers);
+    *sources = nullptr;
+    *buffers = nullptr;
+}
