@@ -22,9 +22,12 @@ const int SOUND_STOPPED = 3;
 // Allocates *buffers and *sources (ten zero names each), opens the default audio
 // device and fills the bank from the Sound/ files (relative to the working
 // directory). Every source then holds its own buffer with pitch 1, gain 1, no
-// looping and rolloff 0.5. A file that cannot be loaded or copied prints one
-// console line and leaves the bank with whatever it then holds; when the names
-// themselves cannot be made the program prints its line and ends (status 0).
+// looping and rolloff 0.5. A file that cannot be read prints one console line and
+// the bank gives up its buffers and sources; samples a buffer refuses print one
+// line and the bank gives up its buffers (OpenAL keeps any still attached to a
+// source). Loading goes on either way and the game runs with what the bank then
+// holds. When the names themselves cannot be made the program prints its line
+// and ends (status 0, no beep, no wait).
 void InitSoundBank(unsigned int** buffers, unsigned int** sources);
 
 // Deletes the ten sources, then the ten buffers, closes the device and frees both
