@@ -108,3 +108,10 @@ GLuint BuildMarkerList();
 // One frame of the scene: the light's depth pass, the lit camera pass with the
 // look-at and hold step, the shadow-receiving pass, then the marker.
 void RenderScene(const SceneView* view);
+
+// ---- Texture table ----
+
+// Fills entries 1 to 10 of the texture table from Textures/ (11 and 12 stay 0).
+// An image that fails prints "Failed to load image, <file>!!!", beeps, and keeps
+// its empty texture object; loading goes on.
+void LoadTextures(GLuint textures[13]);
