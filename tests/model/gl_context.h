@@ -1,0 +1,27 @@
+// gl_context.h -- one hidden window whose GL context the drawing and texture tests share.
+#pragma once
+
+#include <GLFW/glfw3.h>
+
+// Makes a hidden 640x480 window's context current (once); false without a display.
+inline bool HaveGlContext()
+{
+    static GLFWwindow* window = nullptr;
+    static bool tried = false;
+    if (!tried) {
+        tried = true;
+        if (glfwInit() == GLFW_TRUE) {
+            glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+            window = glfwCreateWindow(640, 480, "model tests", nullptr, nullptr);
+            if (window)
+                glfwMakeContextCurrent(window);
+        }
+    }
+    return window != nullptr;
+}
+
+#define REQUIRE_GL_CONTEXT()                                                       \
+    do {                                                                           \
+        if (!HaveGlContext())                                                      \
+            GTEST_SKIP() << "no display for a GL context (run under xvfb-run)";    \
+    } while (0)

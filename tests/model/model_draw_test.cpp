@@ -1,0 +1,199 @@
+// model_draw_test.cpp -- what the textured and plain display lists of a model emit,
+// read back through GL feedback mode on a real context.
+#include "gl_context.h"
+#include "model/model.h"
+#include "model_test_util.h"
+
+#include <GL/gl.h>
+#include <vector>
+
+namespace {
+
+// A model built by hand: faceCount small triangles in the view volume, in groups.
+struct HandModel {
+    Model model = {};
+    std::vector<Vec3> vertices, normals;
+    std::vector<Face> faces;
+    std::vector<MaterialGroup> groups;
+
+    HandModel(unsigned int faceCount, std::vector<MaterialGroup> materialGroups)
+        : groups(materialGroups)
+    {
+        for (unsigned int i = 0; i < faceCount; ++i) {
+            float x = -0.9f + 0.1f * i;
+            vertices.push_back(Vec3{x, 0.0f, 0.0f});
+            vertices.push_back(Vec3{x + 0.05f, 0.0f, 0.0f});
+            vertices.push_back(Vec3{x, 0.05f, 0.0f});
+            Face face = {};
+            for (unsigned int k = 0; k < 3; ++k) {
+                face.vertexIndex[k] = 3 * i + k;
+                face.texCoord[k] = TexCoord{(float)i + 0.1f * k, 0.5f};
+            }
+            faces.push_back(face);
+        }
+        normals.assign(vertices.size(), Vec3{0.0f, 0.0f, 1.0f});
+        model.vertexCount = (unsigned int)vertices.size();
+        model.faceCount = faceCount;
+        model.materialCount = (unsigned int)groups.size();
+        model.vertices = vertices.data();
+        model.normals = normals.data();
+        model.faces = faces.data();
+        model.materials = groups.data();
+    }
+};
+
+struct FeedbackVertex {
+    float x, y, s;
+};
+
+// Calls the list in feedback mode: the triangles it emits, as vertex triples.
+std::vector<std::vector<FeedbackVertex>> Feedback(GLuint list)
+{
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glViewport(0, 0, 640, 480);
+    glDisable(GL_CULL_FACE);
+    std::vector<GLfloat> buffer(1 << 16);
+    glFeedbackBuffer((GLsizei)buffer.size(), GL_3D_COLOR_TEXTURE, buffer.data());
+    glRenderMode(GL_FEEDBACK);
+    glCallList(list);
+    GLint used = glRenderMode(GL_RENDER);
+    std::vector<std::vector<FeedbackVertex>> polygons;
+    // Each vertex: x, y, z, RGBA, STRQ.
+    for (GLint i = 0; i < used;) {
+        EXPECT_EQ(buffer[i], (GLfloat)GL_POLYGON_TOKEN);
+        if (buffer[i] != (GLfloat)GL_POLYGON_TOKEN)
+            break;
+        int n = (int)buffer[i + 1];
+        i += 2;
+        std::vector<FeedbackVertex> polygon;
+        for (int k = 0; k < n; ++k, i += 11)
+            polygon.push_back(FeedbackVertex{buffer[i], buffer[i + 1], buffer[i + 7]});
+        polygons.push_back(polygon);
+    }
+    return polygons;
+}
+
+GLuint Compile(const Model* model, const GLuint* textures)
+{
+    GLuint list = glGenLists(1);
+    glNewList(list, GL_COMPILE);
+    if (textures)
+        DrawModelTextured(model, textures);
+    else
+        DrawModelPlain(model);
+    glEndList();
+    return list;
+}
+
+GLuint BoundTexture()
+{
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    return (GLuint)bound;
+}
+
+TEST(ModelDraw, OneGroupEmitsThreeVerticesPerFaceInCornerOrder)
+{
+    REQUIRE_GL_CONTEXT();
+    HandModel hand(4, {MaterialGroup{0, 3, 2}});
+    GLuint textures[13] = {};
+    glGenTextures(12, textures + 1);
+    GLuint list = Compile(&hand.model, textures);
+    auto polygons = Feedback(list);
+    ASSERT_EQ(polygons.size(), 4u);
+    for (unsigned int i = 0; i < 4; ++i) {
+        ASSERT_EQ(polygons[i].size(), 3u);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(polygons[i][k].s, i + 0.1f * k, 1e-5f) << "face " << i << " corner " << k;
+        // Corner 2 lies right of corner 1 and corner 3 above it.
+        EXPECT_GT(polygons[i][1].x, polygons[i][0].x);
+        EXPECT_GT(polygons[i][2].y, polygons[i][0].y);
+    }
+    glDeleteLists(list, 1);
+    glDeleteTextures(12, textures + 1);
+}
+
+TEST(ModelDraw, TexturedListBindsEachGroupsTextureAndSetsTheMaterial)
+{
+    REQUIRE_GL_CONTEXT();
+    // Group 2 has no faces but still binds its texture; an empty first group
+    // (lastFace -1) draws nothing.
+    HandModel hand(3, {MaterialGroup{0, 0xFFFFFFFFu, 9}, MaterialGroup{0, 2, 3},
+                       MaterialGroup{3, 2, 6}});
+    GLuint textures[13] = {};
+    glGenTextures(12, textures + 1);
+    GLuint list = Compile(&hand.model, textures);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glDisable(GL_TEXTURE_2D);
+    EXPECT_EQ(Feedback(list).size(), 3u);
+    EXPECT_EQ(BoundTexture(), textures[6]);
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+    GLfloat ambient[4], diffuse[4], specular[4], shininess = 0.0f;
+    glGetMaterialfv(GL_FRONT, GL_AMBIENT, ambient);
+    glGetMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
+    glGetMaterialfv(GL_FRONT, GL_SPECULAR, specular);
+    glGetMaterialfv(GL_FRONT, GL_SHININESS, &shininess);
+    EXPECT_FLOAT_EQ(ambient[0], 0.75f);
+    EXPECT_FLOAT_EQ(diffuse[1], 0.5f);
+    EXPECT_FLOAT_EQ(specular[2], 0.5f);
+    EXPECT_FLOAT_EQ(shininess, 50.0f);
+    glDeleteLists(list, 1);
+    glDeleteTextures(12, textures + 1);
+}
+
+TEST(ModelDraw, PlainListTouchesNoTextureOrMaterial)
+{
+    REQUIRE_GL_CONTEXT();
+    HandModel hand(2, {MaterialGroup{0, 1, 2}});
+    GLuint list = Compile(&hand.model, nullptr);
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    const GLfloat ambient[4] = {0.1f, 0.2f, 0.3f, 1.0f};
+    glMaterialfv(GL_FRONT, GL_AMBIENT, ambient);
+    glTexCoord2f(9.0f, 9.0f);
+    auto polygons = Feedback(list);
+    ASSERT_EQ(polygons.size(), 2u);
+    EXPECT_FLOAT_EQ(polygons[1][2].s, 9.0f);   // no texture coordinate of its own
+    EXPECT_EQ(BoundTexture(), texture);
+    GLfloat after[4];
+    glGetMaterialfv(GL_FRONT, GL_AMBIENT, after);
+    EXPECT_FLOAT_EQ(after[0], 0.1f);
+    glDeleteLists(list, 1);
+    glDeleteTextures(1, &texture);
+}
+
+TEST(ModelDraw, BallMaterialOneWithBaseFiveBindsEntrySix)
+{
+    REQUIRE_GL_CONTEXT();
+    TempDir dir;
+    std::string file = dir.Write("ball.obj",
+                                 "# Vertices: 3\n# Faces: 1\n# Materials: 1\nv 0 0 0\nv 0.5 0 0\n"
+                                 "v 0 0.5 0\n#\t               Face list\nusemtl 1\n"
+                                 "vt 0.1 0\nvt 0.2 0\nvt 0.3 0\nf 1 2 3\n");
+    Model* ball = nullptr;
+    LoadObjModel(&ball, file.c_str(), 5);
+    ASSERT_NE(ball, nullptr);
+    GLuint textures[13] = {};
+    glGenTextures(12, textures + 1);
+    GLuint textured = Compile(ball, textures);
+    GLuint plain = Compile(ball, nullptr);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    auto polygons = Feedback(textured);
+    EXPECT_EQ(BoundTexture(), textures[6]);
+    ASSERT_EQ(polygons.size(), 1u);
+    // The first vt line is corner 3's.
+    EXPECT_FLOAT_EQ(polygons[0][0].s, 0.3f);
+    EXPECT_FLOAT_EQ(polygons[0][1].s, 0.2f);
+    EXPECT_FLOAT_EQ(polygons[0][2].s, 0.1f);
+    EXPECT_EQ(Feedback(plain).size(), 1u);
+    glDeleteLists(textured, 1);
+    glDeleteLists(plain, 1);
+    glDeleteTextures(12, textures + 1);
+    FreeModel(&ball);
+}
+
+} // namespace
