@@ -1,0 +1,126 @@
+// gl_helpers.cpp -- the rendering tests' window, read-back and code font.
+#include "tests/render/gl_helpers.h"
+
+#include <cstring>
+
+const WindowSettings* TestWindow()
+{
+    static WindowSettings settings;
+    static bool open = false;
+    if (!open) {
+        InitWindow(&settings);
+        LoadFramebufferProcs();
+        open = true;
+    }
+    return &settings;
+}
+
+Rgb Picture::At(int x, int y) const
+{
+    const unsigned char* p = &pixels[3 * ((size_t)y * width + x)];
+    return Rgb{p[0], p[1], p[2]};
+}
+
+Picture ReadPicture(GLenum buffer)
+{
+    Picture picture;
+    const WindowSettings* window = TestWindow();
+    picture.width = window->width;
+    picture.height = window->height;
+    picture.pixels.resize((size_t)picture.width * picture.height * 3);
+    glReadBuffer(buffer);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, picture.width, picture.height, GL_RGB, GL_UNSIGNED_BYTE,
+                 picture.pixels.data());
+    glReadBuffer(GL_BACK);
+    return picture;
+}
+
+bool IsYellow(Rgb c) { return c.r > 200 && c.g > 200 && c.b < 60; }
+bool IsBlack(Rgb c) { return c.r < 8 && c.g < 8 && c.b < 8; }
+float Luminance(Rgb c) { return 0.299f * c.r + 0.587f * c.g + 0.114f * c.b; }
+
+float MeanLuminance(const Picture& picture, int x, int y, int half)
+{
+    float sum = 0.0f;
+    int n = 0;
+    for (int dy = -half; dy <= half; ++dy)
+        for (int dx = -half; dx <= half; ++dx) {
+            sum += Luminance(picture.At(x + dx, y + dy));
+            ++n;
+        }
+    return sum / (float)n;
+}
+
+static void UploadRgba(GLuint texture, int width, int height, const std::vector<unsigned char>& data)
+{
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 data.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+}
+
+GLuint MakeCodeFontTexture()
+{
+    const int size = 128;
+    std::vector<unsigned char> data((size_t)size * size * 4, 0);
+    auto set = [&](int x, int y) {
+        unsigned char* p = &data[4 * ((size_t)y * size + x)];
+        p[0] = p[1] = p[2] = p[3] = 255;
+    };
+    for (int code = 0; code < 256; ++code) {
+        int rowFromTop = code / 16, column = code % 16;
+        // Uploaded rows run from the bottom of the image.
+        int bottom = (15 - rowFromTop) * 8, left = column * 8;
+        for (int i = 0; i < 8; ++i) {
+            set(left + i, bottom);
+            if (code & (1 << i))
+                set(left + i, bottom + 2);
+        }
+    }
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    UploadRgba(texture, size, size, data);
+    return texture;
+}
+
+std::vector<int> ReadGlyphCodes(const Picture& picture, int x, int y, int count)
+{
+    std::vector<int> codes;
+    for (int k = 0; k < count; ++k) {
+        int left = x + 8 * k, code = 0;
+        bool solid = true;
+        for (int i = 0; i < 8; ++i) {
+            solid = solid && !IsBlack(picture.At(left + i, y));
+            if (!IsBlack(picture.At(left + i, y + 2)))
+                code |= 1 << i;
+        }
+        codes.push_back(solid ? code : 0);
+    }
+    return codes;
+}
+
+std::vector<int> Codes(const char* text)
+{
+    std::vector<int> codes;
+    for (size_t i = 0; i < std::strlen(text); ++i)
+        codes.push_back((unsigned char)text[i]);
+    return codes;
+}
+
+GLuint MakeFrameTexture(int width, int height, int border, bool fillInside)
+{
+    std::vector<unsigned char> data((size_t)width * height * 4, 0);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            bool edge = x < border || y < border || x >= width - border || y >= height - border;
+            if (edge || fillInside)
+                std::memset(&data[4 * ((size_t)y * width + x)], 255, 4);
+        }
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    UploadRgba(texture, width, height, data);
+    return texture;
+}

@@ -1,0 +1,44 @@
+// gl_helpers.h -- a real window for the rendering tests, pixel read-back, and a
+// font texture whose glyphs spell out their own character codes, so text on
+// screen can be read back exactly.
+#pragma once
+
+#include "render/render.h"
+
+#include <vector>
+
+// Opens the game's window once per test program (640 x 480 under Xvfb) and
+// looks up the framebuffer entry points, as start-up does.
+const WindowSettings* TestWindow();
+
+struct Rgb {
+    unsigned char r, g, b;
+};
+
+// The whole window, bottom row first, from the given buffer (GL_BACK, GL_FRONT).
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<unsigned char> pixels;
+    Rgb At(int x, int y) const;
+};
+Picture ReadPicture(GLenum buffer);
+
+bool IsYellow(Rgb c);
+bool IsBlack(Rgb c);
+float Luminance(Rgb c);
+// Mean luminance of the square of side 2 * half + 1 centred on (x, y).
+float MeanLuminance(const Picture& picture, int x, int y, int half);
+
+// A 128 x 128 font texture, 16 x 16 cells of 8 x 8 texels, nearest filtering.
+// In every glyph the bottom row is solid and row 2 carries the character's
+// code, bit i at column i; all else is transparent.
+GLuint MakeCodeFontTexture();
+
+// Reads count glyphs of the code font printed at (x, y): 0 where the glyph's
+// solid row is missing.
+std::vector<int> ReadGlyphCodes(const Picture& picture, int x, int y, int count);
+std::vector<int> Codes(const char* text);
+
+// A solid RGBA texture of the given size; border texels (border wide) opaque
+// white, the inside opaque white too when fillInside, else transparent.
+GLuint MakeFrameTexture(int width, int height, int border, bool fillInside);
