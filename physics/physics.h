@@ -67,3 +67,36 @@ struct LookAtReport {
     int faceId;              // the table face's attribute; 0 otherwise
     char name[32];
 };
+
+// ---- Scene set-up and release ----
+
+// Material groups and pairs, the six balls (records 1 to 6), the table (record 0)
+// and the player body. Needs the table's model in slot 0, the compiled model
+// lists and the sound bank's ten sources.
+void SetupPhysicsScene(NewtonWorld* world, SceneObject* objects, Player* player,
+                       Model** modelSlots, unsigned int texturedLists,
+                       unsigned int plainLists, const unsigned int* soundSources);
+
+// Frees what the seven records own, then the array; nulls the pointer.
+void ReleaseSceneObjects(SceneObject** objects);
+
+// The table's static body: a tree of the model's faces, each face's attribute
+// the texture index of its material group.
+void BuildTableCollision(NewtonWorld* world, Model** modelSlots, SceneObject* object);
+
+// ---- Balls ----
+void CreateBall(NewtonWorld* world, SceneObject* object, float mass);
+void BallForceAndTorque(const NewtonBody* body);
+void ObjectTransform(const NewtonBody* body, const float* matrix);
+void RollingResistance(const NewtonJoint* joint);
+
+// ---- Player body ----
+void CreatePlayer(NewtonWorld* world, Player* player, float mass);
+void PlayerForceAndTorque(const NewtonBody* body);
+void PlayerTransform(const NewtonBody* body, const float* matrix);
+
+// ---- Picking, holding and throwing ----
+
+// Once per pass, after the camera is placed: what the look ray hits, grab with
+// the right button, throw with the left, carry the held ball.
+LookAtReport LookAtAndHold(NewtonWorld* world, Player* player);

@@ -1,0 +1,84 @@
+// game.h -- the game's entry, start-up and shutdown, the frame loop, the player's
+// controls and camera, and the round with its HUD and closing screen.
+#pragma once
+
+#include "math/vecmath.h"
+#include "physics/physics.h"
+#include "render/render.h"
+
+struct NewtonWorld;
+struct Model;
+
+enum { kModelSlotCount = 14, kTextureCount = 13 };  // textures used at 1..12
+
+// Every long-lived object of the game, owned by the entry procedure from
+// start-up to shutdown. A new round re-creates nothing.
+struct Game {
+    WindowSettings window;
+    GLuint textures[kTextureCount];
+    GLuint fontBase;
+    GLuint shadowTexture;
+    NewtonWorld* world;
+    Model** modelSlots;        // 0 the table, 1 the ball
+    SceneObject* objects;      // 0 the table, 1 to 6 the balls
+    Player player;
+    GLuint texturedLists;      // two lists: table, ball
+    GLuint plainLists;
+    GLuint markerList;         // the ring on the surface the player looks at
+    unsigned int* soundBuffers;
+    unsigned int* soundSources;
+    LightSettings light;
+    Mat4* cameraProjection;
+    Mat4* lightProjection;
+    Mat4* lightView;
+    LookAtReport lookAt;       // the latest look-at report
+    float physicsStep;         // 1/300 s
+    float stepBudget;
+    float lastStepTime;
+    float roundStartTime;
+    int quitRequested;
+};
+
+// The program: start-up, the frame loop until quitRequested, shutdown. Returns
+// the exit status (0).
+int GameMain();
+
+void GameStartUp(Game* game);
+void GameShutDown(Game* game);
+
+// Places the player and the balls for a new round and restarts the clocks.
+void StartRound(Game* game);
+
+// One pass of the frame loop.
+void RunFrame(Game* game);
+
+// The physics sub-steps of one pass; returns how many steps ran.
+int RunPhysicsSteps(Game* game);
+
+// After the steps: collect points, settle gravity and rolling sounds.
+void CollectBallState(Game* game);
+
+// ---- Controls and camera ----
+
+// Reads the virtual cursor into this pass's pitch, yaw and roll and re-centres it.
+void ReadMouseLook(Player* player);
+
+// Applies W, A, S, D to moveForce (after every physics step).
+void ApplyMovementKeys(Player* player);
+
+// The audio listener follows the player's eye.
+void UpdateListener(const Player* player);
+
+// ---- Round rules and HUD ----
+
+enum { kRoundLength = 300 };
+
+// The time line's text for the remaining seconds ("5:00", "0:09").
+void FormatTimeLeft(float remainingSeconds, char* text, int size);
+
+// Score, time, crosshair and power meter over the scene.
+void DrawHud(Game* game);
+
+// Past the round's end: the closing screen and the Y/N answer. Returns 1 when a
+// new round was started (the rest of the pass is skipped).
+int CheckEndOfRound(Game* game);

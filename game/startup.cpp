@@ -1,0 +1,154 @@
+// startup.cpp -- creates every long-lived object in order, starts rounds, and
+// takes everything down again after the last pass.
+#include "game/game.h"
+
+#include "model/model.h"
+#include "platform/glfw2.h"
+#include "platform/newton.h"
+#include "sound/sound.h"
+
+#include <GL/glu.h>
+#include <cstdlib>
+#include <cstring>
+
+static Mat4* NewZeroMatrix()
+{
+    return (Mat4*)std::calloc(1, sizeof(Mat4));
+}
+
+// Reads a projection built on the model-view stack.
+static void ComputeProjection(Mat4* out, double fovY, double aspect, double zNear, double zFar)
+{
+    glLoadIdentity();
+    gluPerspective(fovY, aspect, zNear, zFar);
+    glGetFloatv(GL_MODELVIEW_MATRIX, out->m);
+}
+
+static void CompileModelLists(Game* game)
+{
+    game->texturedLists = glGenLists(2);
+    for (int k = 0; k < 2; ++k) {
+        glNewList(game->texturedLists + k, GL_COMPILE);
+        if (game->modelSlots[k])
+            DrawModelTextured(game->modelSlots[k], game->textures);
+        glEndList();
+    }
+    game->plainLists = glGenLists(2);
+    for (int k = 0; k < 2; ++k) {
+        glNewList(game->plainLists + k, GL_COMPILE);
+        if (game->modelSlots[k])
+            DrawModelPlain(game->modelSlots[k]);
+        glEndList();
+    }
+}
+
+void GameStartUp(Game* game)
+{
+    InitWindow(&game->window);
+    LoadFramebufferProcs();
+    LoadTextures(game->textures);
+    game->fontBase = glGenLists(256);
+    BuildFont(&game->fontBase, game->textures[1], 16.0f, 16.0f, 8);
+    InitShadowMap(&game->shadowTexture);
+
+    game->world = NewtonCreate(nullptr, nullptr);
+    NewtonSetPlatformArchitecture(game->world, 2);
+
+    game->modelSlots = (Model**)std::calloc(kModelSlotCount, sizeof(Model*));
+    game->objects = (SceneObject*)std::calloc(kObjectCount, sizeof(SceneObject));
+    std::memset(&game->player, 0, sizeof(game->player));
+
+    LoadObjModel(&game->modelSlots[0], "Models/Table_Small2.obj", 1);
+    LoadObjModel(&game->modelSlots[1], "Models/Ball_small.obj", 5);
+    CompileModelLists(game);
+
+    InitSoundBank(&game->soundBuffers, &game->soundSources);
+    SetupPhysicsScene(game->world, game->objects, &game->player, game->modelSlots,
+                      game->texturedLists, game->plainLists, game->soundSources);
+    InitLights(&game->light);
+    game->markerList = BuildMarkerList();
+
+    game->physicsStep = 1.0f / 300.0f;
+    glfwDisable(GLFW_MOUSE_CURSOR);
+
+    game->cameraProjection = NewZeroMatrix();
+    game->lightProjection = NewZeroMatrix();
+    game->lightView = NewZeroMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    ComputeProjection(game->cameraProjection, 45.0,
+                      (double)game->window.width / (double)game->window.height, 0.1, 250.0);
+    ComputeProjection(game->lightProjection, 100.0, 1.0, 3.0, 30.0);
+    glLoadIdentity();
+}
+
+void StartRound(Game* game)
+{
+    Player* player = &game->player;
+    glfwSetMousePos(320, 240);
+    player->score = 0;
+    player->heldBody = nullptr;
+
+    Mat4 place;
+    Mat4Identity(&place);
+    place.m[12] = 0.0f;
+    place.m[13] = 2.1f;
+    place.m[14] = 5.0f;
+    NewtonBodySetMatrix(player->body, place.m);
+
+    player->up = Vec3{0.0f, 1.0f, 0.0f};
+    player->right = Vec3{1.0f, 0.0f, 0.0f};
+    player->forward = Vec3{0.0f, 0.0f, -1.0f};
+
+    const float still[3] = {0.0f, 0.0f, 0.0f};
+    for (int k = 1; k < kObjectCount; ++k) {
+        SceneObject* ball = &game->objects[k];
+        SoundPause(ball->sources[1]);
+        Mat4Identity(&place);
+        place.m[13] = 0.5f + 0.25f * (float)k;
+        place.m[14] = 3.4f;
+        NewtonBodySetMatrix(ball->body, place.m);
+        NewtonBodySetOmega(ball->body, still);
+        NewtonBodySetVelocity(ball->body, still);
+    }
+
+    float now = (float)glfwGetTime();
+    game->lastStepTime = now;
+    game->roundStartTime = now;
+}
+
+static void FreeMatrix(Mat4** matrix)
+{
+    std::free(*matrix);
+    *matrix = nullptr;
+}
+
+void GameShutDown(Game* game)
+{
+    NewtonDestroy(game->world);
+    game->world = nullptr;
+    FreeModel(&game->modelSlots[0]);
+    FreeModel(&game->modelSlots[1]);
+    std::free(game->modelSlots);
+    game->modelSlots = nullptr;
+    ReleaseSceneObjects(&game->objects);
+    FreeMatrix(&game->player.matrix);
+    FreeMatrix(&game->player.markerMatrix);
+    FreeMatrix(&game->cameraProjection);
+    FreeMatrix(&game->lightProjection);
+    FreeMatrix(&game->lightView);
+    glfwTerminate();
+    DeleteSoundBank(&game->soundBuffers, &game->soundSources);
+}
+
+int GameMain()
+{
+    // The game record is large and lives for the whole program.
+    Game* game = (Game*)std::calloc(1, sizeof(Game));
+    GameStartUp(game);
+    StartRound(game);
+    while (!game->quitRequested)
+        RunFrame(game);
+    GameShutDown(game);
+    std::free(game);
+    return 0;
+}
