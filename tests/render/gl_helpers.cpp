@@ -86,15 +86,20 @@ GLuint MakeCodeFontTexture()
     return texture;
 }
 
-std::vector<int> ReadGlyphCodes(const Picture& picture, int x, int y, int count)
+static bool NotBlack(Rgb c) { return !IsBlack(c); }
+
+std::vector<int> ReadGlyphCodes(const Picture& picture, int x, int y, int count,
+                                bool (*isInk)(Rgb))
 {
+    if (!isInk)
+        isInk = NotBlack;
     std::vector<int> codes;
     for (int k = 0; k < count; ++k) {
         int left = x + 8 * k, code = 0;
         bool solid = true;
         for (int i = 0; i < 8; ++i) {
-            solid = solid && !IsBlack(picture.At(left + i, y));
-            if (!IsBlack(picture.At(left + i, y + 2)))
+            solid = solid && isInk(picture.At(left + i, y));
+            if (isInk(picture.At(left + i, y + 2)))
                 code |= 1 << i;
         }
         codes.push_back(solid ? code : 0);

@@ -35,8 +35,9 @@ float MeanLuminance(const Picture& picture, int x, int y, int half);
 GLuint MakeCodeFontTexture();
 
 // Reads count glyphs of the code font printed at (x, y): 0 where the glyph's
-// solid row is missing.
-std::vector<int> ReadGlyphCodes(const Picture& picture, int x, int y, int count);
+// solid row is missing. Ink is what isInk says (by default: not black).
+std::vector<int> ReadGlyphCodes(const Picture& picture, int x, int y, int count,
+                                bool (*isInk)(Rgb) = nullptr);
 std::vector<int> Codes(const char* text);
 
 // A solid RGBA texture of the given size; border texels (border wide) opaque

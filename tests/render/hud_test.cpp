@@ -1,0 +1,308 @@
+// hud_test.cpp -- the HUD over a rendered frame, the time text, and the end of
+// the round with its closing screen and the Y/N answer, on a scripted clock.
+#include "tests/render/gl_helpers.h"
+#include "tests/render/test_scene.h"
+
+#include "game/game.h"
+#include "platform/glfw2.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <string>
+
+// Stand-ins for the parts of the game these tests do not run: the look-at step
+// sees nothing, and a new round is only counted.
+__attribute__((weak)) LookAtReport LookAtAndHold(NewtonWorld*, Player*)
+{
+    return LookAtReport{};
+}
+static int startRoundCalls;
+__attribute__((weak)) void StartRound(Game*)
+{
+    ++startRoundCalls;
+}
+
+TEST(TimeTextTest, MinutesAndTwoDigitSecondsRoundedHalfToEven)
+{
+    const struct { float seconds; const char* text; } cases[] = {
+        {300.0f, "5:00"}, {65.0f, "1:05"}, {0.0f, "0:00"},  {9.4f, "0:09"},
+        {9.6f, "0:10"},   {59.4f, "0:59"}, {59.5f, "1:00"}, {60.5f, "1:00"},
+        {0.5f, "0:00"},   {1.5f, "0:02"},  {2.5f, "0:02"},  {299.5f, "5:00"},
+        {-0.4f, "0:00"},  {-3.0f, "0:00"},
+    };
+    for (const auto& c : cases) {
+        char text[16];
+        FormatTimeLeft(c.seconds, text, (int)sizeof text);
+        EXPECT_STREQ(text, c.text) << c.seconds << " s";
+    }
+}
+
+static bool IsWhite(Rgb c) { return c.r > 230 && c.g > 230 && c.b > 230; }
+static bool IsBlue(Rgb c) { return c.b > 150 && c.r < 70 && c.g < 70; }
+
+class HudTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        TestWindow();
+        InitShadowMap(&shadowTexture);
+        fontTexture = MakeCodeFontTexture();
+        crosshairTexture = MakeFrameTexture(32, 32, 0, true);
+        powerTexture = MakeFrameTexture(64, 256, 2, false);
+        fontBase = glGenLists(256);
+        BuildFont(&fontBase, fontTexture, 16.0f, 16.0f, 8);
+    }
+    void SetUp() override
+    {
+        game = (Game*)std::calloc(1, sizeof(Game));
+        game->window = *TestWindow();
+        game->textures[1] = fontTexture;
+        game->textures[9] = crosshairTexture;
+        game->textures[10] = powerTexture;
+        game->fontBase = fontBase;
+        game->roundStartTime = 1000.0f;
+        Glfw2Script* script = Glfw2GetScript();
+        *script = Glfw2Script{};
+        script->active = 1;
+        script->time = 1000.0;
+        startRoundCalls = 0;
+    }
+    void TearDown() override
+    {
+        *Glfw2GetScript() = Glfw2Script{};
+        std::free(game);
+    }
+    // The stand-in scene drawn with shadows, then the HUD over it.
+    Picture FrameWithHud()
+    {
+        MakeTestScene(&scene, Vec3{5.0f, 5.0f, 2.0f}, Vec3{0.0f, 0.0f, -1.0f}, shadowTexture);
+        RenderScene(&scene.view);
+        DrawHud(game);
+        glFinish();
+        return ReadPicture(GL_BACK);
+    }
+    static GLuint shadowTexture, fontTexture, crosshairTexture, powerTexture, fontBase;
+    Game* game = nullptr;
+    TestScene scene;
+};
+GLuint HudTest::shadowTexture, HudTest::fontTexture, HudTest::crosshairTexture,
+    HudTest::powerTexture, HudTest::fontBase;
+
+// Highest row of the bar in the power meter's middle column, -1 when none.
+static int BarTop(const Picture& p)
+{
+    int top = -1;
+    for (int y = 2; y < 254; ++y)
+        if (IsBlue(p.At(32, y)))
+            top = y;
+    return top;
+}
+
+TEST_F(HudTest, RoundStartShowsScoreTimeCrosshairAndEmptyMeter)
+{
+    Picture p = FrameWithHud();
+    const char* score = "YER SCORE!!! 0";
+    const char* time = "Time remaining... 5:00";
+    EXPECT_EQ(ReadGlyphCodes(p, 0, 472, 14, IsYellow), Codes(score));
+    EXPECT_EQ(ReadGlyphCodes(p, 0, 464, 22, IsYellow), Codes(time));
+    // Yellow in the two top lines only within each text's width.
+    int yellow = 0;
+    for (int y = 464; y < 480; ++y)
+        for (int x = 0; x < p.width; ++x) {
+            if (!IsYellow(p.At(x, y)))
+                continue;
+            ++yellow;
+            EXPECT_LT(x, y >= 472 ? 8 * 14 : 8 * 22) << x << "," << y;
+        }
+    EXPECT_GT(yellow, 36);
+
+    // Crosshair: 20 pixels square on the centre of the window.
+    EXPECT_TRUE(IsWhite(p.At(320, 240)));
+    EXPECT_TRUE(IsWhite(p.At(310, 230)));
+    EXPECT_TRUE(IsWhite(p.At(329, 249)));
+    EXPECT_FALSE(IsWhite(p.At(309, 240)));
+    EXPECT_FALSE(IsWhite(p.At(330, 240)));
+    EXPECT_FALSE(IsWhite(p.At(320, 229)));
+    EXPECT_FALSE(IsWhite(p.At(320, 250)));
+
+    // Power frame: 64 by 256 in the bottom-left corner, and no bar inside.
+    EXPECT_TRUE(IsWhite(p.At(0, 128)));
+    EXPECT_TRUE(IsWhite(p.At(63, 128)));
+    EXPECT_TRUE(IsWhite(p.At(32, 255)));
+    EXPECT_TRUE(IsWhite(p.At(32, 0)));
+    EXPECT_FALSE(IsWhite(p.At(64, 128)));
+    EXPECT_FALSE(IsWhite(p.At(32, 256)));
+    EXPECT_EQ(BarTop(p), -1);
+
+    GLint mode = 0;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    EXPECT_EQ(mode, GL_MODELVIEW);
+}
+
+TEST_F(HudTest, ScoreAndTimeFollowThePlay)
+{
+    game->player.score = 125;
+    Glfw2GetScript()->time = 1000.0 + 290.6;   // 9.4 s left
+    Picture p = FrameWithHud();
+    EXPECT_EQ(ReadGlyphCodes(p, 0, 472, 16, IsYellow), Codes("YER SCORE!!! 125"));
+    EXPECT_EQ(ReadGlyphCodes(p, 0, 464, 22, IsYellow), Codes("Time remaining... 0:09"));
+    Glfw2GetScript()->time = 1000.0 + 290.4;   // 9.6 s left
+    p = FrameWithHud();
+    EXPECT_EQ(ReadGlyphCodes(p, 0, 464, 22, IsYellow), Codes("Time remaining... 0:10"));
+}
+
+TEST_F(HudTest, PowerBarRisesWithPowerWhileABallIsHeld)
+{
+    static int ball;
+    game->player.heldBody = (NewtonBody*)&ball;
+    // Bar heights 122, 244 and 4.88 pixels (2 percent of 244): the top row covered.
+    const struct { float power; int topRow; } cases[] = {{12.5f, 121}, {25.0f, 243}, {0.5f, 4}};
+    for (const auto& c : cases) {
+        game->player.power = c.power;
+        Picture p = FrameWithHud();
+        EXPECT_EQ(BarTop(p), c.topRow) << "power " << c.power;
+        EXPECT_TRUE(IsBlue(p.At(2, 2)));
+        EXPECT_TRUE(IsWhite(p.At(32, 255)));   // the frame is drawn over the bar
+    }
+    game->player.heldBody = nullptr;
+    Picture p = FrameWithHud();
+    EXPECT_EQ(BarTop(p), -1);
+}
+
+TEST_F(HudTest, RoundPlaysOnAtExactlyThreeHundredSeconds)
+{
+    int polls = 0;
+    Glfw2Script* script = Glfw2GetScript();
+    script->onPoll = [](void* user) { ++*(int*)user; };
+    script->user = &polls;
+    script->time = 1300.0;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(CheckEndOfRound(game), 0);
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 0.5);
+    EXPECT_EQ(polls, 0);
+    EXPECT_EQ(game->quitRequested, 0);
+    EXPECT_EQ(startRoundCalls, 0);
+}
+
+// Reads the closing screen once it is shown, then answers after a while.
+struct Answerer {
+    Picture shown;
+    int polls = 0;
+    int answerAfter = 1;
+    int keys[2] = {0, 0};
+    static void OnPoll(void* user)
+    {
+        Answerer* a = (Answerer*)user;
+        // The first poll comes from the swap that shows the screen. Xvfb's
+        // front buffer reads back black; llvmpipe keeps the swapped back buffer.
+        if (a->polls == 0)
+            a->shown = ReadPicture(GL_BACK);
+        if (++a->polls == a->answerAfter)
+            for (int key : a->keys)
+                if (key)
+                    Glfw2GetScript()->keys[key] = 1;
+    }
+};
+
+static void ExpectClosingScreen(const Picture& p, const char* scoreLine)
+{
+    struct Line { const char* text; int x, y; };
+    int n = (int)std::string(scoreLine).size();
+    const Line lines[] = {
+        {"TIME'S UP!!!", 320 - 48, 256},
+        {scoreLine, 320 - 4 * n, 240},
+        {"Thanks for playing!", 320 - 76, 224},
+        {"You wanna play again? Y/N", 320 - 100, 208},
+    };
+    for (const Line& line : lines) {
+        int count = (int)std::string(line.text).size();
+        EXPECT_EQ(ReadGlyphCodes(p, line.x, line.y, count, IsYellow), Codes(line.text))
+            << line.text;
+    }
+    // Nothing else: black wherever no line is written.
+    int stray = 0;
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x) {
+            bool inLine = false;
+            for (const Line& line : lines) {
+                int w = 8 * (int)std::string(line.text).size();
+                inLine = inLine || (x >= line.x && x < line.x + w && y >= line.y && y < line.y + 8);
+            }
+            if (!inLine && !IsBlack(p.At(x, y)))
+                ++stray;
+        }
+    EXPECT_EQ(stray, 0);
+}
+
+TEST_F(HudTest, TimeUpShowsTheClosingScreenAndYesStartsANewRound)
+{
+    game->player.score = 1234;
+    Glfw2GetScript()->time = 1300.01;
+    FrameWithHud();
+    Answerer answer;
+    answer.answerAfter = 40;   // the screen stays up until a key comes
+    answer.keys[0] = 89;
+    Glfw2GetScript()->onPoll = Answerer::OnPoll;
+    Glfw2GetScript()->user = &answer;
+
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(CheckEndOfRound(game), 1);
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GE(seconds, 0.95);   // a second's pause before the screen
+    EXPECT_GE(answer.polls, 40);
+    EXPECT_EQ(startRoundCalls, 1);
+    EXPECT_EQ(game->quitRequested, 0);
+    ExpectClosingScreen(answer.shown, "Your final score was 1234");
+}
+
+TEST_F(HudTest, NoEndsTheGameAndWinsOverYes)
+{
+    const int answers[2][2] = {{78, 0}, {89, 78}};
+    for (const auto& keys : answers) {
+        SetUp();
+        Glfw2GetScript()->time = 1400.0;
+        FrameWithHud();
+        Answerer answer;
+        answer.keys[0] = keys[0];
+        answer.keys[1] = keys[1];
+        Glfw2GetScript()->onPoll = Answerer::OnPoll;
+        Glfw2GetScript()->user = &answer;
+        EXPECT_EQ(CheckEndOfRound(game), 0);
+        EXPECT_EQ(game->quitRequested, 1);
+        EXPECT_EQ(startRoundCalls, 0);
+        ExpectClosingScreen(answer.shown, "Your final score was 0");
+        TearDown();
+    }
+    SetUp();
+}
+
+// With the game's own font, when the textures have been made.
+TEST_F(HudTest, GameFontTextStaysInsideItsLines)
+{
+    if (!std::ifstream("Textures/Text.tga"))
+        GTEST_SKIP() << "Textures/Text.tga not made yet";
+    GLuint textures[kTextureCount] = {};
+    LoadTextures(textures);
+    game->textures[1] = textures[1];
+    GLuint base = glGenLists(256);
+    BuildFont(&base, textures[1], 16.0f, 16.0f, 8);
+    game->fontBase = base;
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    DrawHud(game);
+    Picture p = ReadPicture(GL_BACK);
+    int scoreInk = 0, timeInk = 0;
+    for (int y = 464; y < 480; ++y)
+        for (int x = 0; x < p.width; ++x) {
+            if (!IsYellow(p.At(x, y)))
+                continue;
+            (y >= 472 ? scoreInk : timeInk)++;
+            EXPECT_LT(x, y >= 472 ? 8 * 14 : 8 * 22) << x << "," << y;
+        }
+    EXPECT_GT(scoreInk, 40);
+    EXPECT_GT(timeInk, 60);
+}
