@@ -1,0 +1,92 @@
+// frame_bench.cpp -- how many whole passes of the game (physics steps, the
+// three passes, the HUD and the swap) run per second at 640 x 480, with shadows
+// and without; also the drawing alone.
+#include "game/game.h"
+#include "platform/glfw2.h"
+
+#include <benchmark/benchmark.h>
+#include <cstdlib>
+
+static const double kFrameTime = 1.0 / 60.0;   // scripted time per pass: six physics steps
+
+// One game for the whole program, started on a scripted clock.
+static Game* StartedGame(int* shadowsFound)
+{
+    static Game* game = nullptr;
+    static int found = 0;
+    if (!game) {
+        Glfw2Script* script = Glfw2GetScript();
+        script->active = 1;
+        script->time = 10.0;
+        script->mouseX = 320;
+        script->mouseY = 240;
+        game = (Game*)std::calloc(1, sizeof(Game));
+        GameStartUp(game);
+        found = shadowsEnabled;
+        StartRound(game);
+    }
+    *shadowsFound = found;
+    return game;
+}
+
+// Keeps the round from ending while the benchmark runs.
+static void KeepRoundGoing(benchmark::State& state, Game* game)
+{
+    if (Glfw2GetScript()->time - game->roundStartTime < 250.0)
+        return;
+    state.PauseTiming();
+    StartRound(game);
+    state.ResumeTiming();
+}
+
+static bool ChooseShadows(benchmark::State& state, int found)
+{
+    if (state.range(0) && !found) {
+        state.SkipWithError("this driver gives no shadows");
+        return false;
+    }
+    shadowsEnabled = state.range(0) ? found : 0;
+    return true;
+}
+
+static void BM_WholeFrame(benchmark::State& state)
+{
+    int found = 0;
+    Game* game = StartedGame(&found);
+    if (!ChooseShadows(state, found))
+        return;
+    for (auto _ : state) {
+        Glfw2GetScript()->time += kFrameTime;
+        RunFrame(game);
+        glFinish();
+        KeepRoundGoing(state, game);
+    }
+    state.counters["fps"] = benchmark::Counter((double)state.iterations(),
+                                               benchmark::Counter::kIsRate);
+    shadowsEnabled = found;
+}
+BENCHMARK(BM_WholeFrame)->ArgName("shadows")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)
+    ->UseRealTime()->MinTime(3.0);
+
+// The scene passes and the HUD alone, without physics or the swap.
+static void BM_DrawOnly(benchmark::State& state)
+{
+    int found = 0;
+    Game* game = StartedGame(&found);
+    if (!ChooseShadows(state, found))
+        return;
+    SceneView view = {&game->window,         &game->light,        game->objects,
+                      &game->player,         game->world,         game->cameraProjection,
+                      game->lightProjection, game->lightView,     game->shadowTexture,
+                      game->texturedLists,   game->markerList,    &game->lookAt};
+    for (auto _ : state) {
+        RenderScene(&view);
+        DrawHud(game);
+        glFinish();
+    }
+    state.counters["fps"] = benchmark::Counter((double)state.iterations(),
+                                               benchmark::Counter::kIsRate);
+    shadowsEnabled = found;
+}
+BENCHMARK(BM_DrawOnly)->ArgName("shadows")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)
+    ->UseRealTime()->MinTime(3.0);
