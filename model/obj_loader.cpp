@@ -334,6 +334,9 @@ void EndPass(ObjLoad* load)
         load->lineNumber = 0;
         if (!load->seenVertices || !load->seenFaces || !load->seenMaterials)
             return Reject(load, "a Vertices:, Faces: or Materials: header is missing");
+        // Faces the file leaves out keep vertex 1 in every corner; there must be one.
+        if (model->faceCount > 0 && model->vertexCount == 0)
+            return Reject(load, "Faces: count %u with a Vertices: count of 0", model->faceCount);
     }
     load->firstPass = 0;
     if (load->pass < model->materialCount)

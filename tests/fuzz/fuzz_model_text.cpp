@@ -32,8 +32,8 @@ static void FreeObject(SceneObject* object)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    FuzzSetUp();
     FuzzWriteFile("Test_Format.nsf", data, size);
+    FuzzEnterDirectory();
     SceneObject object = {};
     object.modelCount = 1;
     object.modelIndices = (int*)std::calloc(1, sizeof(int));
@@ -46,6 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     LoadModelText(&object);
     CheckObject(&object);
     FUZZ_CHECK(object.modelCount == count);
+    FuzzLeaveDirectory();
     FreeObject(&object);
     return 0;
 }

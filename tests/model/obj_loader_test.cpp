@@ -228,6 +228,7 @@ TEST(ObjLoader, DamagedFilesAreRejectedWithOneLine)
         {"huge count", "# Vertices: 5\n# Faces: 4000000000\n# Materials: 1\n" + Body(face), "Faces: count 4000000000 is more"},
         {"absurd vertices", "# Vertices: 1e9\n# Faces: 1\n# Materials: 1\n" + Body(face), "Vertices: count 1000000000 is more"},
         {"negative count", "# Vertices: -3\n# Faces: 1\n# Materials: 1\n" + Body(face), "negative Vertices: count"},
+        {"faces without vertices", "# Vertices: 0\n# Faces: 2\n# Materials: 0\n" + kMarker, "Faces: count 2 with a Vertices: count of 0"},
         {"count without number", "# Vertices:\n# Faces: 1\n# Materials: 1\n" + Body(face), "the Vertices: header holds no count"},
         {"repeated header", Header(5, 1, 1) + "# Faces: 1\n" + Body(face), "a second Faces: header"},
         {"vertex after marker", Header(6, 1, 1) + Body(face + "v 0 0 0\n"), "vertex line after the face-list marker"},
