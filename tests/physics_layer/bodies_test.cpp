@@ -200,11 +200,26 @@ TEST_F(LayerBodies, BodyMadeBeforeItsTreeIsBuiltCollidesAfterwards)
 
 // ---- Fast balls ------------------------------------------------------------------
 
+struct FaceCount {
+    int contacts = 0;
+    int onFloorFace = 0;
+};
+
+int CountFloorFaces(const NewtonMaterial* material, const NewtonContact*)
+{
+    FaceCount* count = static_cast<FaceCount*>(NewtonMaterialGetMaterialPairUserData(material));
+    count->contacts += 1;
+    count->onFloorFace += NewtonMaterialGetContactFaceAttribute(material) == 1 ? 1 : 0;
+    return 1;
+}
+
 TEST_F(LayerBodies, FastBallsNeverPassThroughATreeFloor)
 {
     const int floorGroup = NewtonMaterialCreateGroupID(world);
     const int ballGroup = NewtonMaterialCreateGroupID(world);
     NewtonMaterialSetContinuousCollisionMode(world, ballGroup, floorGroup, 1);
+    FaceCount faces;
+    NewtonMaterialSetCollisionCallback(world, ballGroup, floorGroup, &faces, nullptr, CountFloorFaces, nullptr);
     NewtonBody* floor = MakeFlatFloor(world);
     NewtonBodySetMaterialGroupID(floor, floorGroup);
     const float speeds[2] = {25.0f, 60.0f};
@@ -230,6 +245,9 @@ TEST_F(LayerBodies, FastBallsNeverPassThroughATreeFloor)
     }
     EXPECT_EQ(throws, 24);
     EXPECT_EQ(passed, 0);
+    // Swept contacts of the fastest throws still name the face they hit.
+    EXPECT_GT(faces.contacts, 0);
+    EXPECT_EQ(faces.onFloorFace, faces.contacts);
 }
 
 // ---- Joints ------------------------------------------------------------------------
