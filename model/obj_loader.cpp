@@ -362,7 +362,13 @@ void ReadPasses(ObjLoad* load)
             continue;
         EndPass(load);
         if (load->failed || load->pos >= load->size)
-            return;
+            break;
+    }
+    // With the marker on the last line no further pass can run: the materials
+    // left have no faces, and must not claim face 0 of a model that has none.
+    for (unsigned int m = load->pass; !load->failed && m < load->model->materialCount; ++m) {
+        load->model->materials[m].firstFace = load->faceCounter;
+        load->model->materials[m].lastFace = load->faceCounter - 1;
     }
 }
 

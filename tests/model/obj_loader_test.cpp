@@ -175,6 +175,20 @@ TEST(ObjLoader, TextureBaseAndMaterialWithoutFaces)
     EXPECT_EQ(m->materials[1].lastFace, 0u);
 }
 
+TEST(ObjLoader, MaterialsWithoutAFaceListAreEmpty)
+{
+    TempDir dir;
+    // Every usemtl line stands before the marker, which ends the file.
+    std::string text = Header(5, 0, 2) + kFiveVertices + "usemtl 1\nusemtl 2\n" + kMarker;
+    Loaded loaded;
+    Load(&loaded, dir.Write("m.obj", text));
+    ASSERT_NE(loaded.model, nullptr) << loaded.console;
+    for (unsigned int g = 0; g < 2; ++g) {
+        EXPECT_EQ(loaded.model->materials[g].firstFace, 0u);
+        EXPECT_EQ(loaded.model->materials[g].lastFace, 0xFFFFFFFFu);
+    }
+}
+
 TEST(ObjLoader, SecondLoadIntoAFullHandleChangesNothing)
 {
     TempDir dir;
