@@ -90,6 +90,14 @@ void BallForceAndTorque(const NewtonBody* body);
 void ObjectTransform(const NewtonBody* body, const float* matrix);
 void RollingResistance(const NewtonJoint* joint);
 
+// ---- Contacts between a ball and the table ----
+struct NewtonMaterial;
+struct NewtonContact;
+int ContactBegin(const NewtonMaterial* material, const NewtonBody* body0, const NewtonBody* body1);
+// Knocks, the rolling rumble, the rough lane and the scoring holes.
+int ContactProcess(const NewtonMaterial* material, const NewtonContact* contact);
+void ContactEnd(const NewtonMaterial* material);
+
 // ---- Player body ----
 void CreatePlayer(NewtonWorld* world, Player* player, float mass);
 void PlayerForceAndTorque(const NewtonBody* body);

@@ -8,10 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-int ContactBegin(const NewtonMaterial* material, const NewtonBody* body0, const NewtonBody* body1);
-int ContactProcess(const NewtonMaterial* material, const NewtonContact* contact);
-void ContactEnd(const NewtonMaterial* material);
-
 struct PairParameters {
     float softness, elasticity;
     int collidable;

@@ -64,6 +64,9 @@ int glfwOpenWindow(int width, int height, int redBits, int greenBits, int blueBi
     if (!theWindow)
         return 0;
     ::glfwMakeContextCurrent(theWindow);
+    // The game polls once a pass; a tap shorter than a pass must still count.
+    ::glfwSetInputMode(theWindow, GLFW_STICKY_KEYS, GLFW_TRUE);
+    ::glfwSetInputMode(theWindow, GLFW_STICKY_MOUSE_BUTTONS, GLFW_TRUE);
     return 1;
 }
 

@@ -1,0 +1,178 @@
+// scene_test.cpp -- the whole game running in-process on the real assets, with
+// a scripted clock and scripted input: what a player would notice.
+#include "game/game.h"
+#include "platform/glfw2.h"
+#include "platform/newton.h"
+#include "sound/sound.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <gtest/gtest.h>
+
+static Game* game = nullptr;
+
+// Each pass covers 5.5 steps of time: 6 steps run, 0.02 s of play.
+static const double kPassTime = 5.5 / 300.0;
+static const int kPassesPerSecond = 50;
+
+static Glfw2Script* Script() { return Glfw2GetScript(); }
+
+static void RunPasses(int passes)
+{
+    for (int i = 0; i < passes; ++i) {
+        Script()->time += kPassTime;
+        RunFrame(game);
+    }
+}
+
+static Vec3 BodyPosition(const NewtonBody* body)
+{
+    float m[16];
+    NewtonBodyGetMatrix(body, m);
+    return Vec3{m[12], m[13], m[14]};
+}
+
+static float BodySpeed(const NewtonBody* body)
+{
+    float v[3];
+    NewtonBodyGetVelocity(body, v);
+    return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+}
+
+static void LookAt(Vec3 target)
+{
+    Player* p = &game->player;
+    Vec3 eye = BodyPosition(p->body);
+    Vec3 f = Vec3Sub(target, eye);
+    Vec3Normalize(&f);
+    p->forward = f;
+    p->right = Vec3Cross(f, Vec3{0, 1, 0});
+    Vec3Normalize(&p->right);
+    p->up = Vec3Cross(p->right, f);
+}
+
+class SceneTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        std::memset(Script(), 0, sizeof(Glfw2Script));
+        Script()->active = 1;
+        Script()->time = 1.0;
+        game = (Game*)std::calloc(1, sizeof(Game));
+        GameStartUp(game);
+    }
+    static void TearDownTestSuite()
+    {
+        GameShutDown(game);
+        std::free(game);
+        game = nullptr;
+        std::memset(Script(), 0, sizeof(Glfw2Script));
+    }
+    void SetUp() override
+    {
+        std::memset(Script()->keys, 0, sizeof(Script()->keys));
+        std::memset(Script()->buttons, 0, sizeof(Script()->buttons));
+        StartRound(game);
+        RunPasses(3 * kPassesPerSecond);   // three seconds for the balls to settle
+    }
+};
+
+TEST_F(SceneTest, BallsSettleInTheTrayWithinReachAndThePlayerStandsEyeHigh)
+{
+    Vec3 eye = BodyPosition(game->player.body);
+    EXPECT_NEAR(eye.y, 2.0f, 0.1f);
+    EXPECT_NEAR(eye.x, 0.0f, 0.05f);
+    EXPECT_NEAR(eye.z, 5.0f, 0.05f);
+    int inSight = 0;
+    for (int k = 1; k <= 6; ++k) {
+        const NewtonBody* ball = game->objects[k].body;
+        Vec3 at = BodyPosition(ball);
+        EXPECT_LT(BodySpeed(ball), 0.05f) << "ball " << k << " still moving";
+        EXPECT_LT(at.y, eye.y) << "ball " << k;
+        EXPECT_LT(PointDistance(at, eye), 20.0f) << "ball " << k;
+        // Looking at the ball, the look ray finds it, unless another ball in
+        // the tray stands in front of it.
+        LookAt(at);
+        LookAtReport report = LookAtAndHold(game->world, &game->player);
+        ASSERT_NE(report.body, nullptr) << "ball " << k;
+        const SceneObject* seen = (const SceneObject*)NewtonBodyGetUserData(report.body);
+        if (report.body == ball) {
+            ++inSight;
+            EXPECT_STREQ(report.name, game->objects[k].name);
+        }
+        EXPECT_TRUE(report.body == ball || PointDistance(Mat4Position(seen->matrix), at) < 0.6f)
+            << "ball " << k << " hidden by " << report.name;
+    }
+    EXPECT_GE(inSight, 3);
+}
+
+TEST_F(SceneTest, WalkingForwardMovesTowardsTheTableAndStopsWhenReleased)
+{
+    Vec3 start = BodyPosition(game->player.body);
+    Script()->keys['W'] = 1;
+    RunPasses(kPassesPerSecond);
+    Vec3 walked = BodyPosition(game->player.body);
+    // The player starts close to the tray; a step or so takes it to the table.
+    EXPECT_LT(walked.z, start.z - 0.2f);
+    EXPECT_NEAR(walked.x, start.x, 0.1f);
+    Script()->keys['W'] = 0;
+    RunPasses(kPassesPerSecond / 2);
+    float v[3];
+    NewtonBodyGetVelocity(game->player.body, v);
+    EXPECT_LT(std::hypot(v[0], v[2]), 0.05f);
+    // Backing away from the table there is room to walk.
+    Script()->keys['S'] = 1;
+    RunPasses(kPassesPerSecond / 2);
+    Script()->keys['S'] = 0;
+    EXPECT_GT(BodyPosition(game->player.body).z, walked.z + 1.0f);
+    RunPasses(kPassesPerSecond / 2);
+    // The body never tilts: its up axis stays vertical.
+    EXPECT_NEAR(game->player.frame.yAxis.y, 1.0f, 1e-4f);
+}
+
+TEST_F(SceneTest, AGrabbedBallFloatsThreeUnitsAheadAndPowerRisesAndWraps)
+{
+    const NewtonBody* ball = game->objects[3].body;
+    LookAt(BodyPosition(ball));
+    Script()->buttons[GLFW_MOUSE_BUTTON_RIGHT] = 1;
+    RunPasses(1);
+    Script()->buttons[GLFW_MOUSE_BUTTON_RIGHT] = 0;
+    ASSERT_EQ(game->player.heldBody, ball);
+    // Look level again and let the ball come to the eye.
+    LookAt(Vec3Add(BodyPosition(game->player.body), Vec3{0, 0, -1}));
+    game->player.power = 0.0f;
+    float seen[60];
+    for (int i = 0; i < 60; ++i) {
+        RunPasses(1);
+        seen[i] = game->player.power;
+    }
+    Vec3 eye = BodyPosition(game->player.body);
+    Vec3 at = BodyPosition(ball);
+    EXPECT_NEAR(PointDistance(at, eye), 3.0f, 0.15f);
+    EXPECT_NEAR(at.z, eye.z - 3.0f, 0.15f);
+    EXPECT_EQ(game->objects[3].gravityOn, kFalse);
+    // 0.5 a pass up to 25, then back to 0.
+    EXPECT_EQ(seen[0], 0.5f);
+    EXPECT_EQ(seen[49], 25.0f);
+    EXPECT_EQ(seen[50], 0.0f);
+    EXPECT_EQ(seen[51], 0.5f);
+    // Released by a round start: the ball falls again.
+    StartRound(game);
+    RunPasses(2);
+    EXPECT_EQ(game->objects[3].gravityOn, kTrue);
+}
+
+TEST_F(SceneTest, RestingBallsKeepTheirRumblePausedAndASpinDiesAway)
+{
+    for (int k = 1; k <= 6; ++k)
+        EXPECT_TRUE(SoundIsPaused(game->objects[k].sources[1])) << "ball " << k;
+    // A ball set spinning on the spot comes to rest instead of spinning forever.
+    const NewtonBody* ball = game->objects[1].body;
+    const float spin[3] = {0.0f, 3.0f, 0.0f};
+    NewtonBodySetOmega(ball, spin);
+    RunPasses(10 * kPassesPerSecond);
+    float w[3];
+    NewtonBodyGetOmega(ball, w);
+    EXPECT_LT(std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]), 0.1f);
+}
