@@ -228,8 +228,9 @@ void NewtonAddBodyImpulse(const NewtonBody* body, const float* pointDeltaVeloc,
 // only about it.
 NewtonJoint* NewtonConstraintCreateUpVector(const NewtonWorld* world, const float* pinDir,
                                             const NewtonBody* body);
-// A joint whose rows the submit callback adds every step; parentBody null ties the child
-// to the world. A step in which no row is added constrains nothing.
+// A joint whose rows the submit callback adds every step (at most maxDOF, and at most
+// 8); parentBody null ties the child to the world. A step in which no row is added
+// constrains nothing.
 NewtonJoint* NewtonConstraintCreateUserJoint(const NewtonWorld* world, int maxDOF,
                                              NewtonUserBilateralCallBack submitCallback,
                                              const NewtonBody* childBody,
