@@ -198,7 +198,8 @@ void NewtonReinsertBody(NewtonWorld* world, NewtonBody* body);
 // Releases one reference of a shape; frees it with the last one.
 void NewtonCollisionDropReference(NewtonWorld* world, NewtonCollision* collision);
 void NewtonFreeCollision(NewtonWorld* world, NewtonCollision* collision);
-// Creates the Bullet constraint of a joint and frees it.
+// Free a joint (with its Bullet constraint) or a body (with its joints and its shape
+// reference).
 void NewtonFreeJoint(NewtonWorld* world, NewtonJoint* joint);
 void NewtonFreeBody(NewtonWorld* world, NewtonBody* body);
 
