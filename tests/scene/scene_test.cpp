@@ -1,6 +1,7 @@
 // scene_test.cpp -- the whole game running in-process on the real assets, with
 // a scripted clock and scripted input: what a player would notice.
 #include "game/game.h"
+#include "model/model.h"
 #include "platform/glfw2.h"
 #include "platform/newton.h"
 #include "sound/sound.h"
@@ -175,4 +176,96 @@ TEST_F(SceneTest, RestingBallsKeepTheirRumblePausedAndASpinDiesAway)
     float w[3];
     NewtonBodyGetOmega(ball, w);
     EXPECT_LT(std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]), 0.1f);
+}
+
+// A pass of the frame loop without the drawing: look, step, collect, turn the
+// view and run the look-at step, as RenderScene would.
+static void PassWithoutDrawing()
+{
+    Script()->time += kPassTime;
+    Player* p = &game->player;
+    ReadMouseLook(p);
+    UpdateListener(p);
+    RunPhysicsSteps(game);
+    CollectBallState(game);
+    PitchView(&p->forward, &p->right, &p->up, p->pitch);
+    YawView(&p->forward, &p->right, &p->up, p->yaw);
+    RollView(&p->forward, &p->right, &p->up, p->roll);
+    game->lookAt = LookAtAndHold(game->world, p);
+}
+
+static bool Finite(const float* m)
+{
+    for (int i = 0; i < 16; ++i)
+        if (!std::isfinite(m[i]))
+            return false;
+    return true;
+}
+
+TEST_F(SceneTest, TenMinutesOfRandomPlayLoseNoBallAndKeepEveryMatrixFinite)
+{
+    // The room is the table model's bounding box: floor, walls and ceiling.
+    const Model* room = game->modelSlots[0];
+    ASSERT_NE(room, nullptr);
+    Vec3 low = room->vertices[0], high = room->vertices[0];
+    for (unsigned int i = 0; i < room->vertexCount; ++i) {
+        Vec3 v = room->vertices[i];
+        low = Vec3{std::fmin(low.x, v.x), std::fmin(low.y, v.y), std::fmin(low.z, v.z)};
+        high = Vec3{std::fmax(high.x, v.x), std::fmax(high.y, v.y), std::fmax(high.z, v.z)};
+    }
+    unsigned int seed = 12345u;
+    auto next = [&seed](int range) {
+        seed = seed * 1103515245u + 12345u;
+        return (int)((seed >> 16) % (unsigned)range);
+    };
+    int escapes = 0, nonFinite = 0, throws = 0;
+    const int passes = 10 * 60 * kPassesPerSecond;
+    int throwAt = 0;
+    for (int pass = 0; pass < passes; ++pass) {
+        Player* p = &game->player;
+        int phase = pass % 250;   // one throw every five seconds or so
+        std::memset(Script()->buttons, 0, sizeof(Script()->buttons));
+        if (phase == 0) {
+            // Pick a ball and grab it.
+            std::memset(Script()->keys, 0, sizeof(Script()->keys));
+            LookAt(BodyPosition(game->objects[1 + next(6)].body));
+            Script()->buttons[GLFW_MOUSE_BUTTON_RIGHT] = 1;
+            throwAt = 20 + next(50);
+        } else if (phase == 10) {
+            // Aim somewhere up the lane, or anywhere at all.
+            float yaw = 0.002f * (float)(next(1001) - 500);
+            float pitch = 0.001f * (float)(next(1201) - 200);
+            Vec3 eye = BodyPosition(p->body);
+            LookAt(Vec3Add(eye, Vec3{-std::sin(yaw), std::sin(pitch), -std::cos(yaw)}));
+        } else if (phase == throwAt) {
+            throws += p->heldBody != nullptr;
+            Script()->buttons[GLFW_MOUSE_BUTTON_LEFT] = 1;
+        } else if (phase > throwAt && phase % 25 == 0) {
+            // Wander: a key now and then, and a glance around.
+            std::memset(Script()->keys, 0, sizeof(Script()->keys));
+            const char keys[4] = {'W', 'A', 'S', 'D'};
+            if (next(3) == 0)
+                Script()->keys[(unsigned char)keys[next(4)]] = 1;
+        }
+        if (phase > throwAt) {
+            Script()->mouseX += next(21) - 10;
+            Script()->mouseY += next(11) - 5;
+        }
+        PassWithoutDrawing();
+        for (int k = 1; k <= 6; ++k) {
+            float m[16];
+            NewtonBodyGetMatrix(game->objects[k].body, m);
+            nonFinite += !Finite(m);
+            bool inside = m[12] > low.x && m[12] < high.x && m[13] > low.y - 0.2f &&
+                          m[13] < high.y && m[14] > low.z && m[14] < high.z;
+            escapes += !inside;
+        }
+        float pm[16];
+        NewtonBodyGetMatrix(game->player.body, pm);
+        nonFinite += !Finite(pm);
+    }
+    EXPECT_EQ(escapes, 0);
+    EXPECT_EQ(nonFinite, 0);
+    EXPECT_GT(throws, 50) << "the random play should have thrown balls";
+    std::printf("random play: %d throws, score %d\n", throws, game->player.score);
 }
