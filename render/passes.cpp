@@ -165,7 +165,7 @@ void RenderScene(const SceneView* view)
 // The marker matrix sits 0.3 above the surface along its normal (its z axis);
 // the ring is drawn back down onto the surface, a hair above it.
 static const float kMarkerLift = 0.3f;
-static const float kRingOuter = 0.12f, kRingInner = 0.09f;
+static const float kRingOuter = 0.06f, kRingInner = 0.045f;
 static const int kRingSegments = 32;
 
 GLuint BuildMarkerList()
@@ -174,6 +174,8 @@ GLuint BuildMarkerList()
     glNewList(list, GL_COMPILE);
     glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_COLOR_BUFFER_BIT | GL_POLYGON_BIT);
     glDisable(GL_LIGHTING);
+    // Its faint colour must not become the material the next frame lights with.
+    glDisable(GL_COLOR_MATERIAL);
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_CULL_FACE);
     glEnable(GL_BLEND);
@@ -181,7 +183,7 @@ GLuint BuildMarkerList()
     // Pulled towards the eye so the surface under it never hides it.
     glEnable(GL_POLYGON_OFFSET_FILL);
     glPolygonOffset(-1.0f, -4.0f);
-    glColor4f(1.0f, 1.0f, 1.0f, 0.45f);
+    glColor4f(1.0f, 1.0f, 1.0f, 0.35f);
     float z = -kMarkerLift + 0.01f;
     glBegin(GL_TRIANGLE_STRIP);
     for (int i = 0; i <= kRingSegments; ++i) {

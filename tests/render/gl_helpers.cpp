@@ -21,10 +21,11 @@ Rgb Picture::At(int x, int y) const
     return Rgb{p[0], p[1], p[2]};
 }
 
-Picture ReadPicture(GLenum buffer)
+Picture ReadPicture(GLenum buffer, const WindowSettings* window)
 {
     Picture picture;
-    const WindowSettings* window = TestWindow();
+    if (!window)
+        window = TestWindow();
     picture.width = window->width;
     picture.height = window->height;
     picture.pixels.resize((size_t)picture.width * picture.height * 3);

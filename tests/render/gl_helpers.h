@@ -16,12 +16,14 @@ struct Rgb {
 };
 
 // The whole window, bottom row first, from the given buffer (GL_BACK, GL_FRONT).
+// The window is the test window unless the game opened its own (then pass the
+// game's settings: asking for the test window would open a second one).
 struct Picture {
     int width = 0, height = 0;
     std::vector<unsigned char> pixels;
     Rgb At(int x, int y) const;
 };
-Picture ReadPicture(GLenum buffer);
+Picture ReadPicture(GLenum buffer, const WindowSettings* window = nullptr);
 
 bool IsYellow(Rgb c);
 bool IsBlack(Rgb c);

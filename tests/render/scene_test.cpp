@@ -205,6 +205,28 @@ TEST_F(SceneTest, MarkerRingShowsWhereTheLookRayTouches)
     EXPECT_NEAR(Luminance(with.At(hx, hy)), Luminance(without.At(hx, hy)), 4.0f);
 }
 
+TEST_F(SceneTest, MarkerLeavesNothingBehindForTheNextFrame)
+{
+    Picture before = Frame();
+    static int anything;
+    Mat4Identity(&scriptedMarker);
+    Mat4SetAxes(&scriptedMarker, Vec3{1, 0, 0}, Vec3{0, 0, -1}, Vec3{0, 1, 0},
+                Vec3{2.0f, 0.3f, -0.5f});
+    scriptedLookAt.body = (NewtonBody*)&anything;
+    MakeTestScene(&scene, kEye, kTarget, shadowTexture);
+    Frame();
+    scriptedLookAt.body = nullptr;
+    MakeTestScene(&scene, kEye, kTarget, shadowTexture);
+    Picture after = Frame();
+    int differ = 0;
+    for (size_t i = 0; i < before.pixels.size(); ++i)
+        differ += before.pixels[i] != after.pixels[i];
+    EXPECT_EQ(differ, 0);
+    GLfloat diffuse[4];
+    glGetMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
+    EXPECT_EQ(diffuse[3], 1.0f);
+}
+
 TEST_F(SceneTest, WithoutShadowsTheFrameIsOnePassAndLightViewStaysUntouched)
 {
     shadowsEnabled = 0;

@@ -1,0 +1,45 @@
+// screenshot.cpp -- writes the game's first frame, as the player sees it, to
+// docs/screenshot.png (run from the repository root under Xvfb).
+#include "tests/render/gl_helpers.h"
+
+#include "game/game.h"
+#include "platform/glfw2.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb_image_write.h>
+
+int main(int argc, char** argv)
+{
+    const char* path = argc > 1 ? argv[1] : "docs/screenshot.png";
+    setenv("ALSOFT_DRIVERS", "null", 0);
+    Glfw2Script* script = Glfw2GetScript();
+    script->active = 1;
+    script->time = 10.0;
+    script->mouseX = 320;
+    script->mouseY = 240;
+    Game* game = (Game*)std::calloc(1, sizeof(Game));
+    GameStartUp(game);
+    StartRound(game);
+    // A quarter second in: the balls have begun to settle into the tray.
+    for (int i = 0; i < 15; ++i) {
+        script->time += 1.0 / 60.0;
+        RunFrame(game);
+    }
+    glFinish();
+    Picture p = ReadPicture(GL_BACK, &game->window);   // llvmpipe keeps it through the swap
+    int rowBytes = 3 * p.width;
+    // The picture's rows run from the bottom; PNG rows from the top.
+    std::vector<unsigned char> flipped(p.pixels.size());
+    for (int y = 0; y < p.height; ++y)
+        std::copy(&p.pixels[(size_t)y * rowBytes], &p.pixels[(size_t)(y + 1) * rowBytes],
+                  &flipped[(size_t)(p.height - 1 - y) * rowBytes]);
+    int ok = stbi_write_png(path, p.width, p.height, 3, flipped.data(), rowBytes);
+    std::printf("%s %s\n", ok ? "wrote" : "could not write", path);
+    GameShutDown(game);
+    std::free(game);
+    return ok ? 0 : 1;
+}
