@@ -24,11 +24,9 @@ int main(int argc, char** argv)
     Game* game = (Game*)std::calloc(1, sizeof(Game));
     GameStartUp(game);
     StartRound(game);
-    // A quarter second in: the balls have begun to settle into the tray.
-    for (int i = 0; i < 15; ++i) {
-        script->time += 1.0 / 60.0;
-        RunFrame(game);
-    }
+    // The first pass of the round, a sixtieth of a second after it began.
+    script->time += 1.0 / 60.0;
+    RunFrame(game);
     glFinish();
     Picture p = ReadPicture(GL_BACK, &game->window);   // llvmpipe keeps it through the swap
     int rowBytes = 3 * p.width;
