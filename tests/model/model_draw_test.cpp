@@ -197,3 +197,40 @@ TEST(ModelDraw, BallMaterialOneWithBaseFiveBindsEntrySix)
 }
 
 } // namespace
+
+namespace {
+
+// The game's table, compiled as start-up does: every face once, each group's texture.
+TEST(ModelDraw, TheGamesTableListEmitsEveryFace)
+{
+    REQUIRE_GL_CONTEXT();
+    if (access("Models/Table_Small2.obj", R_OK) != 0)
+        GTEST_SKIP() << "Models/Table_Small2.obj has not been generated";
+    Model* table = nullptr;
+    LoadObjModel(&table, "Models/Table_Small2.obj", 1);
+    ASSERT_NE(table, nullptr);
+    GLuint textures[13] = {};
+    glGenTextures(12, textures + 1);
+    GLuint textured = Compile(table, textures);
+    GLuint plain = Compile(table, nullptr);
+    // Feedback reports only what survives clipping: squeeze the table into view.
+    auto count = [&](GLuint list) {
+        GLuint wrapper = glGenLists(1);
+        glNewList(wrapper, GL_COMPILE);
+        glScalef(1e-3f, 1e-3f, 1e-3f);
+        glCallList(list);
+        glEndList();
+        size_t n = Feedback(wrapper).size();
+        glDeleteLists(wrapper, 1);
+        return n;
+    };
+    EXPECT_EQ(count(textured), table->faceCount);
+    EXPECT_EQ(BoundTexture(), textures[table->materials[table->materialCount - 1].texture]);
+    EXPECT_EQ(count(plain), table->faceCount);
+    glDeleteLists(textured, 1);
+    glDeleteLists(plain, 1);
+    glDeleteTextures(12, textures + 1);
+    FreeModel(&table);
+}
+
+} // namespace

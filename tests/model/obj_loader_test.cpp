@@ -288,3 +288,41 @@ TEST(ObjLoader, LongLinesAndStrayBytesAreHarmless)
 }
 
 } // namespace
+
+namespace {
+
+// The generated game meshes, read from the repository root like the game does.
+TEST(ObjLoader, TheGamesOwnModelsLoad)
+{
+    const struct {
+        const char* file;
+        unsigned int base;
+    } models[] = {{"Models/Table_Small2.obj", 1}, {"Models/Ball_small.obj", 5}};
+    for (const auto& m : models) {
+        SCOPED_TRACE(m.file);
+        if (access(m.file, R_OK) != 0)
+            GTEST_SKIP() << m.file << " has not been generated";
+        Loaded loaded;
+        Load(&loaded, m.file, m.base);
+        ASSERT_NE(loaded.model, nullptr) << loaded.console;
+        EXPECT_EQ(loaded.console, "");
+        const Model* model = loaded.model;
+        EXPECT_GT(model->faceCount, 0u);
+        unsigned int grouped = 0;
+        for (unsigned int g = 0; g < model->materialCount; ++g) {
+            const MaterialGroup& group = model->materials[g];
+            EXPECT_GE(group.texture, m.base);
+            EXPECT_LT(group.texture, (unsigned int)kTextureTableSize);
+            if (group.lastFace != 0xFFFFFFFFu && group.lastFace >= group.firstFace)
+                grouped += group.lastFace - group.firstFace + 1;
+            if (g > 0) {
+                EXPECT_EQ(group.firstFace, model->materials[g - 1].lastFace + 1);
+            }
+        }
+        EXPECT_EQ(grouped, model->faceCount);   // every face is drawn, once
+        for (unsigned int i = 0; i < model->faceCount; ++i)
+            EXPECT_NEAR(Vec3Length(model->faces[i].normal), 1.0f, 1e-4f) << "face " << i;
+    }
+}
+
+} // namespace
