@@ -1,0 +1,369 @@
+// playability_test.cpp -- the committed table on the game's own physics scene:
+// the player stands eye high, the balls settle in the tray within reach, a
+// scored ball rolls home, and throws stay in the room and can reach every hole.
+#include "model/model.h"
+#include "physics/physics.h"
+#include "platform/newton.h"
+#include "sound/sound.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+static const float kStep = 1.0f / 300.0f;
+static const int kStepsPerSecond = 300;
+static const float kBallRadius = 0.17f;
+static const Vec3 kEye = {0.0f, 2.0f, 5.0f};
+static const Vec3 kReturnPoint = {0.0f, 2.332f, -8.936f};
+
+struct Scene {
+    NewtonWorld* world;
+    SceneObject* objects;
+    Player player;
+    Model* slots[14];
+    unsigned int* buffers;
+    unsigned int* sources;
+    Vec3 roomMin, roomMax;      // bounding box of the table model: the room
+    int scored[7];              // points collected from each ball
+};
+
+static Scene scene;
+
+static Vec3 Position(const NewtonBody* body)
+{
+    float m[16];
+    NewtonBodyGetMatrix(body, m);
+    return Vec3{m[12], m[13], m[14]};
+}
+
+static float Speed(const NewtonBody* body)
+{
+    float v[3];
+    NewtonBodyGetVelocity(body, v);
+    return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+}
+
+static void Place(const NewtonBody* body, Vec3 at, Vec3 velocity)
+{
+    float m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, at.x, at.y, at.z, 1};
+    const float v[3] = {velocity.x, velocity.y, velocity.z};
+    const float zero[3] = {0, 0, 0};
+    NewtonBodySetMatrix(body, m);
+    NewtonWorldUnfreezeBody(scene.world, body);
+    NewtonBodySetVelocity(body, v);
+    NewtonBodySetOmega(body, zero);
+}
+
+// Out of the world box: the body is parked and costs nothing until placed again.
+static void Park(const NewtonBody* body)
+{
+    Place(body, Vec3{0.0f, 1000.0f, 0.0f}, Vec3{0, 0, 0});
+}
+
+// One physics step as the frame loop runs it with no key down: the player's
+// push is cleared and his sliding damped, and the balls' points are collected.
+static void Step()
+{
+    NewtonUpdate(scene.world, kStep);
+    Player* p = &scene.player;
+    p->moveForce.x = 0.0f;
+    p->moveForce.z = 0.0f;
+    float v[3];
+    NewtonBodyGetVelocity(p->body, v);
+    v[0] *= 0.75f;
+    v[2] *= 0.75f;
+    NewtonBodySetVelocity(p->body, v);
+    for (int k = 1; k <= 6; ++k) {
+        if (scene.objects[k].points != 0) {
+            scene.scored[k] = scene.objects[k].points;
+            scene.objects[k].points = 0;
+        }
+    }
+}
+
+static void StepSeconds(float seconds)
+{
+    for (int i = 0; i < (int)(seconds * kStepsPerSecond); ++i) {
+        Step();
+    }
+}
+
+// The tray across the near end of the table, below the ends of the lane and the
+// return channel and behind its front wall.
+static bool InTray(Vec3 p)
+{
+    return p.x > -1.1f && p.x < 1.8f && p.z > 3.16f && p.z < 3.86f && p.y < 1.2f;
+}
+
+static bool OnFloor(Vec3 p)
+{
+    return p.y < kBallRadius + 0.015f;
+}
+
+static void DropBallsInTheirColumn()
+{
+    for (int k = 1; k <= 6; ++k) {
+        Place(scene.objects[k].body, Vec3{0.0f, 0.5f + 0.25f * k, 3.4f}, Vec3{0, 0, 0});
+    }
+}
+
+struct NearestHit {
+    const NewtonBody* body;
+    float param;
+};
+
+static float KeepNearest(const NewtonBody* body, const float*, int, void* user, float param)
+{
+    NearestHit* hit = (NearestHit*)user;
+    hit->body = body;
+    hit->param = param;
+    return param;
+}
+
+static const NewtonBody* FirstBodyAlong(Vec3 from, Vec3 to)
+{
+    NearestHit hit = {nullptr, 1.0f};
+    const float p0[3] = {from.x, from.y, from.z};
+    const float p1[3] = {to.x, to.y, to.z};
+    NewtonWorldRayCast(scene.world, p0, p1, KeepNearest, &hit, nullptr);
+    return hit.body;
+}
+
+class Playability : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        std::memset(&scene, 0, sizeof(scene));
+        InitSoundBank(&scene.buffers, &scene.sources);
+        LoadObjModel(&scene.slots[0], "Models/Table_Small2.obj", 1);
+        LoadObjModel(&scene.slots[1], "Models/Ball_small.obj", 5);
+        ASSERT_NE(scene.slots[0], nullptr);
+        ASSERT_NE(scene.slots[1], nullptr);
+        const Model* table = scene.slots[0];
+        scene.roomMin = scene.roomMax = table->vertices[0];
+        for (unsigned i = 0; i < table->vertexCount; ++i) {
+            Vec3 v = table->vertices[i];
+            scene.roomMin = Vec3{std::fmin(scene.roomMin.x, v.x), std::fmin(scene.roomMin.y, v.y),
+                                 std::fmin(scene.roomMin.z, v.z)};
+            scene.roomMax = Vec3{std::fmax(scene.roomMax.x, v.x), std::fmax(scene.roomMax.y, v.y),
+                                 std::fmax(scene.roomMax.z, v.z)};
+        }
+        scene.world = NewtonCreate(nullptr, nullptr);
+        NewtonSetPlatformArchitecture(scene.world, 2);
+        scene.objects = (SceneObject*)std::calloc(kObjectCount, sizeof(SceneObject));
+        SetupPhysicsScene(scene.world, scene.objects, &scene.player, scene.slots, 0, 0,
+                          scene.sources);
+    }
+
+    static void TearDownTestSuite()
+    {
+        NewtonDestroy(scene.world);
+        FreeModel(&scene.slots[0]);
+        FreeModel(&scene.slots[1]);
+        ReleaseSceneObjects(&scene.objects);
+        std::free(scene.player.matrix);
+        std::free(scene.player.markerMatrix);
+        DeleteSoundBank(&scene.buffers, &scene.sources);
+    }
+
+    void SetUp() override
+    {
+        std::memset(scene.scored, 0, sizeof(scene.scored));
+        Place(scene.player.body, Vec3{0.0f, 2.1f, 5.0f}, Vec3{0, 0, 0});
+    }
+};
+
+TEST_F(Playability, PlayerStandsOnTheFloorEyeHighFacingTheTable)
+{
+    Place(scene.player.body, Vec3{0.0f, 3.0f, 5.0f}, Vec3{0, 0, 0});
+    StepSeconds(2.0f);
+    Vec3 at = Position(scene.player.body);
+    EXPECT_NEAR(at.y, 2.0f, 0.1f) << "from the creation point";
+    Place(scene.player.body, Vec3{0.0f, 2.1f, 5.0f}, Vec3{0, 0, 0});
+    StepSeconds(2.0f);
+    at = Position(scene.player.body);
+    EXPECT_NEAR(at.y, 2.0f, 0.1f) << "from the round start";
+    EXPECT_NEAR(at.x, 0.0f, 0.05f);
+    EXPECT_NEAR(at.z, 5.0f, 0.05f);
+    std::printf("player centre at rest: %.3f %.3f %.3f\n", at.x, at.y, at.z);
+}
+
+static float FastestBall()
+{
+    float fastest = 0.0f;
+    for (int k = 1; k <= 6; ++k) {
+        fastest = std::fmax(fastest, Speed(scene.objects[k].body));
+    }
+    return fastest;
+}
+
+TEST_F(Playability, DroppedBallsSettleInTheTrayInViewAndReach)
+{
+    DropBallsInTheirColumn();
+    StepSeconds(3.0f);
+    Vec3 eye = Position(scene.player.body);
+    for (int k = 1; k <= 6; ++k) {
+        const NewtonBody* ball = scene.objects[k].body;
+        Vec3 at = Position(ball);
+        std::printf("ball %d after 3 s at %.3f %.3f %.3f, speed %.4f, %.2f from the eye\n", k, at.x,
+                    at.y, at.z, Speed(ball), PointDistance(at, eye));
+        EXPECT_TRUE(InTray(at)) << "ball " << k;
+        EXPECT_LT(PointDistance(at, eye), 20.0f) << "ball " << k;
+        EXPECT_LT(at.y, eye.y) << "ball " << k;
+        // nothing stands between the eye and the ball: the look ray finds it
+        EXPECT_EQ(FirstBodyAlong(eye, Vec3Add(eye, Vec3Scale(Vec3Sub(at, eye), 1.2f))), ball)
+            << "ball " << k;
+    }
+    // The row rocks a little before it comes to rest.
+    int steps = 3 * kStepsPerSecond;
+    while (FastestBall() >= 0.05f && steps < 5 * kStepsPerSecond) {
+        Step();
+        ++steps;
+    }
+    std::printf("all six at rest (below 0.05 units/s) after %.2f s\n", (float)steps / kStepsPerSecond);
+    EXPECT_LT(FastestBall(), 0.05f);
+    for (int k = 1; k <= 6; ++k) {
+        EXPECT_TRUE(InTray(Position(scene.objects[k].body))) << "ball " << k;
+        EXPECT_EQ(scene.scored[k], 0);
+    }
+}
+
+TEST_F(Playability, BallAtTheReturnPointRollsBackIntoTheTray)
+{
+    DropBallsInTheirColumn();
+    StepSeconds(3.0f);
+    const NewtonBody* ball = scene.objects[1].body;
+    Place(ball, kReturnPoint, Vec3{0, 0, 0});
+    int steps = 0;
+    while (!InTray(Position(ball)) && steps < 15 * kStepsPerSecond) {
+        Step();
+        ++steps;
+    }
+    float seconds = (float)steps / kStepsPerSecond;
+    std::printf("from the return point into the tray in %.2f s\n", seconds);
+    EXPECT_TRUE(InTray(Position(ball)));
+    EXPECT_LT(seconds, 15.0f);
+    StepSeconds(4.0f);
+    Vec3 at = Position(ball);
+    EXPECT_TRUE(InTray(at)) << at.x << " " << at.y << " " << at.z;
+    EXPECT_LT(Speed(ball), 0.05f);
+    EXPECT_EQ(scene.scored[1], 0);
+}
+
+// A throw as the game makes it: the held ball floats three units ahead of the
+// eye, and the throw adds view direction times power to its velocity.
+struct ThrowResult {
+    int points;          // 0 when it scored nothing
+    bool settled;        // came to rest (or scored)
+    bool left;           // was ever outside the room
+    Vec3 end;
+};
+
+static Vec3 ViewDirection(float yawDegrees, float pitchDegrees, Vec3 facing)
+{
+    float yaw = yawDegrees * (float)M_PI / 180.0f + std::atan2(facing.x, -facing.z);
+    float pitch = pitchDegrees * (float)M_PI / 180.0f;
+    return Vec3{std::cos(pitch) * std::sin(yaw), std::sin(pitch), -std::cos(pitch) * std::cos(yaw)};
+}
+
+static ThrowResult Throw(Vec3 eye, Vec3 forward, float power)
+{
+    const NewtonBody* ball = scene.objects[1].body;
+    scene.scored[1] = 0;
+    Place(ball, Vec3Add(eye, Vec3Scale(forward, 3.0f)), Vec3Scale(forward, power));
+    ThrowResult r = {0, false, false, Vec3{0, 0, 0}};
+    int still = 0;
+    for (int i = 0; i < 12 * kStepsPerSecond; ++i) {
+        Step();
+        Vec3 at = Position(ball);
+        if (at.x < scene.roomMin.x || at.y < scene.roomMin.y || at.z < scene.roomMin.z ||
+            at.x > scene.roomMax.x || at.y > scene.roomMax.y || at.z > scene.roomMax.z) {
+            r.left = true;
+        }
+        if (scene.scored[1] != 0) {
+            r.points = scene.scored[1];
+            r.settled = true;
+            break;
+        }
+        // once on the floor a ball stays there: the player walks to it
+        if (OnFloor(at)) {
+            r.settled = true;
+            break;
+        }
+        still = Speed(ball) < 0.02f ? still + 1 : 0;
+        if (still > kStepsPerSecond / 2) {
+            r.settled = true;
+            break;
+        }
+    }
+    r.end = Position(ball);
+    return r;
+}
+
+struct ThrowTally {
+    int throws = 0, hits100 = 0, hits25 = 0, hits10 = 0, inTray = 0, onFloor = 0;
+    int unsettled = 0, stranded = 0, left = 0;
+};
+
+static void ThrowGrid(Vec3 eye, Vec3 facing, float yawSpan, float yawStep, float pitchLo,
+                      float pitchHi, float pitchStep, float powerLo, float powerStep,
+                      ThrowTally* t)
+{
+    for (float yaw = -yawSpan; yaw <= yawSpan + 1e-3f; yaw += yawStep) {
+        for (float pitch = pitchLo; pitch <= pitchHi + 1e-3f; pitch += pitchStep) {
+            for (float power = powerLo; power <= 25.0f + 1e-3f; power += powerStep) {
+                ThrowResult r = Throw(eye, ViewDirection(yaw, pitch, facing), power);
+                ++t->throws;
+                t->left += r.left ? 1 : 0;
+                if (r.points == 100) {
+                    ++t->hits100;
+                } else if (r.points == 25) {
+                    ++t->hits25;
+                } else if (r.points == 10) {
+                    ++t->hits10;
+                } else if (!r.settled) {
+                    ++t->unsettled;
+                    std::printf("unsettled: yaw %.1f pitch %.1f power %.1f at %.2f %.2f %.2f\n", yaw,
+                                pitch, power, r.end.x, r.end.y, r.end.z);
+                } else if (InTray(r.end)) {
+                    ++t->inTray;
+                } else if (OnFloor(r.end)) {
+                    ++t->onFloor;
+                } else {
+                    ++t->stranded;
+                    std::printf("stranded: yaw %.1f pitch %.1f power %.1f at %.2f %.2f %.2f\n", yaw,
+                                pitch, power, r.end.x, r.end.y, r.end.z);
+                }
+            }
+        }
+    }
+}
+
+static void ReportTally(const char* where, const ThrowTally& t)
+{
+    std::printf("%s: %d throws: 100 x%d, 25 x%d, 10 x%d, tray %d, floor %d, unsettled %d, "
+                "stranded %d, left the room %d\n",
+                where, t.throws, t.hits100, t.hits25, t.hits10, t.inTray, t.onFloor, t.unsettled,
+                t.stranded, t.left);
+}
+
+TEST_F(Playability, ThrowsFromTheStartReachEveryHoleAndNeverLeaveTheRoom)
+{
+    for (int k = 2; k <= 6; ++k) {
+        Park(scene.objects[k].body);
+    }
+    StepSeconds(0.5f);
+    Vec3 eye = Position(scene.player.body);
+    ThrowTally t;
+    ThrowGrid(eye, Vec3{0, 0, -1}, 6.0f, 2.0f, -10.0f, 50.0f, 5.0f, 4.0f, 1.5f, &t);
+    ReportTally("from the start", t);
+    EXPECT_GT(t.hits100, 0);
+    EXPECT_GT(t.hits25, 0);
+    EXPECT_GT(t.hits10, 0);
+    EXPECT_EQ(t.left, 0);
+    EXPECT_EQ(t.stranded, 0);
+    EXPECT_EQ(t.unsettled, 0);
+}
