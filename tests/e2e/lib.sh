@@ -1,0 +1,284 @@
+# lib.sh -- helpers for playing the built game as a person would: its own Xvfb,
+# real X input through xdotool, screenshots of the root window, a sound recording
+# through OpenAL Soft's wave driver and a clock that libfaketime can speed up.
+# Sourced by run_e2e.sh and soak.sh; every helper reports through e2e_check.
+
+E2E_FAILS=0
+E2E_PASSES=0
+XVFB_PID=""
+GAME_PID=""
+GAME_STATUS=""
+
+e2e_log() { printf '%s\n' "$*" >&2; }
+
+# One checked outcome: a name, then a command whose status decides.
+e2e_check() {
+    local name=$1
+    shift
+    if "$@"; then
+        E2E_PASSES=$((E2E_PASSES + 1))
+        e2e_log "  ok   $name"
+        return 0
+    fi
+    E2E_FAILS=$((E2E_FAILS + 1))
+    e2e_log "  FAIL $name"
+    return 1
+}
+
+# ---- the display ----------------------------------------------------------
+
+# A private 640x480 24-bit screen on the first free display number.
+e2e_start_display() {
+    local fdfile="$E2E_TMP/display.$BASHPID"
+    : >"$fdfile"
+    Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$fdfile" \
+        >"$E2E_TMP/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    local i
+    for i in $(seq 100); do
+        [ -s "$fdfile" ] && break
+        sleep 0.1
+    done
+    [ -s "$fdfile" ] || { e2e_log "Xvfb did not start"; cat "$E2E_TMP/xvfb.log" >&2; return 1; }
+    export DISPLAY=":$(head -n1 "$fdfile")"
+    unset XAUTHORITY
+    for i in $(seq 50); do
+        xdpyinfo >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    e2e_log "Xvfb on $DISPLAY does not answer"
+    return 1
+}
+
+e2e_stop_display() {
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+    XVFB_PID=""
+}
+
+# ---- the clock ------------------------------------------------------------
+
+# The game's clock runs through libfaketime driven by a rate file, so that a
+# test can slow it down (to read the first seconds of a round) and speed it up
+# (to reach the round's end) while the game runs. Each change keeps the fake
+# clock continuous: fake = real * rate + offset, seconds since the game began.
+# The thread-safe build: OpenAL Soft and llvmpipe read the clock from their own threads.
+FAKETIME_LIB=$(ls /usr/lib/*/faketime/libfaketimeMT.so.1 2>/dev/null | head -n1)
+CLOCK_RATE=1
+CLOCK_OFFSET=0
+GAME_START_REAL=""
+
+e2e_real_since_start() { awk -v a="$GAME_START_REAL" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.3f", b - a }'; }
+
+# Sets a new rate, carrying the fake time over from the old one.
+e2e_clock_rate() {
+    local rate=$1 real
+    real=$(e2e_real_since_start)
+    CLOCK_OFFSET=$(awk -v o="$CLOCK_OFFSET" -v r="$real" -v a="$CLOCK_RATE" -v b="$rate" \
+        'BEGIN { printf "%.3f", o + r * (a - b) }')
+    CLOCK_RATE=$rate
+    e2e_write_clock
+}
+
+e2e_write_clock() {
+    local sign="+"
+    case "$CLOCK_OFFSET" in -*) sign="" ;; esac
+    printf '%s%s x%s\n' "$sign" "$CLOCK_OFFSET" "$CLOCK_RATE" >"$E2E_TMP/clock.$BASHPID.tmp"
+    mv "$E2E_TMP/clock.$BASHPID.tmp" "$E2E_TMP/clock"
+}
+
+# Seconds of game time since the game began, as the rate file says.
+e2e_game_seconds() {
+    awk -v o="$CLOCK_OFFSET" -v r="$(e2e_real_since_start)" -v a="$CLOCK_RATE" \
+        'BEGIN { printf "%.1f", o + r * a }'
+}
+
+# ---- the game -------------------------------------------------------------
+
+# Starts the game from a folder (the repository root, or a copy of its assets)
+# with its output in $E2E_TMP/<name>.out. Options before the folder:
+#   -clock RATE   run under libfaketime, starting at RATE
+#   -wave FILE    record the sound into FILE (OpenAL Soft's wave driver)
+e2e_start_game() {
+    local name=$1
+    shift
+    local clock="" wave=""
+    while [ $# -gt 1 ]; do
+        case $1 in
+        -clock) clock=$2; shift 2 ;;
+        -wave) wave=$2; shift 2 ;;
+        *) break ;;
+        esac
+    done
+    local dir=$1
+    local envs=()
+    if [ -n "$wave" ]; then
+        printf '[general]\ndrivers=wave\nfrequency=44100\nchannels=stereo\nsample-type=int16\n[wave]\nfile=%s\n' \
+            "$wave" >"$E2E_TMP/$name.alsoft.conf"
+        envs+=(-u ALSOFT_DRIVERS ALSOFT_CONF="$E2E_TMP/$name.alsoft.conf")
+    else
+        envs+=(ALSOFT_DRIVERS=null)
+    fi
+    if [ -n "$clock" ]; then
+        CLOCK_RATE=$clock
+        CLOCK_OFFSET=0
+        e2e_write_clock
+        envs+=(LD_PRELOAD="$FAKETIME_LIB" FAKETIME_TIMESTAMP_FILE="$E2E_TMP/clock"
+               FAKETIME_CACHE_DURATION=1)
+    fi
+    GAME_OUT="$E2E_TMP/$name.out"
+    GAME_STATUS=""
+    GAME_START_REAL=$EPOCHREALTIME
+    (cd "$dir" && exec env "${envs[@]}" "$GAME" </dev/null >"$GAME_OUT" 2>&1) &
+    GAME_PID=$!
+}
+
+# Waits up to $2 seconds (default 60) for the game's window; fails if the game
+# ended first.
+e2e_wait_window() {
+    local limit=${1:-60} i
+    for i in $(seq $((limit * 5))); do
+        GAME_WINDOW=$(xdotool search --onlyvisible --class GLFW-Application 2>/dev/null | head -n1)
+        [ -n "$GAME_WINDOW" ] && return 0
+        kill -0 "$GAME_PID" 2>/dev/null || return 1
+        sleep 0.2
+    done
+    return 1
+}
+
+# Without a window manager nothing gives the window focus, and GLFW reports no
+# mouse motion until it has it. On focus GLFW reads the cursor once as (0, 0),
+# which the game takes as a look of 320 pixels left and 240 up; the same motion
+# the other way, in steps small enough to stay on the screen, takes it back.
+e2e_focus_game() {
+    sleep 1
+    xdotool windowfocus --sync "$GAME_WINDOW" || return 1
+    sleep 0.5
+    local i
+    for i in 1 2 3 4; do
+        xdotool mousemove_relative -- 80 60
+        sleep 0.2
+    done
+    sleep 0.3
+}
+
+# Waits up to $1 seconds for the game to end; GAME_STATUS holds its status.
+e2e_wait_exit() {
+    local limit=${1:-30} i
+    for i in $(seq $((limit * 10))); do
+        if ! kill -0 "$GAME_PID" 2>/dev/null; then
+            wait "$GAME_PID"
+            GAME_STATUS=$?
+            GAME_PID=""
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# Ends a game that is still running: TERM, then KILL after three seconds.
+e2e_kill_game() {
+    [ -n "$GAME_PID" ] || return 0
+    kill "$GAME_PID" 2>/dev/null
+    local i
+    for i in $(seq 30); do
+        kill -0 "$GAME_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -KILL "$GAME_PID" 2>/dev/null
+    wait "$GAME_PID" 2>/dev/null
+    GAME_PID=""
+}
+
+game_alive() { [ -n "$GAME_PID" ] && kill -0 "$GAME_PID" 2>/dev/null; }
+game_exited_zero() { [ "$GAME_STATUS" = 0 ]; }
+
+# ---- input ----------------------------------------------------------------
+
+# Holds a key for a number of seconds.
+e2e_hold_key() {
+    xdotool keydown "$1"
+    sleep "$2"
+    xdotool keyup "$1"
+}
+
+# Looks by a number of pixels (0.001 radian each), in steps that stay on screen.
+e2e_look() {
+    local dx=$1 dy=$2 steps=${3:-1} i
+    for i in $(seq "$steps"); do
+        xdotool mousemove_relative -- $((dx / steps)) $((dy / steps))
+        sleep 0.15
+    done
+}
+
+# Mouse pixels that turn the view so that a point d screen pixels from the
+# centre comes to the centre: 0.001 radian a pixel, and the 45-degree view
+# puts the screen's 240-pixel half height at tan(22.5 degrees).
+e2e_pixels_to_mouse() { awk -v d="$1" 'BEGIN { printf "%d", 1000 * atan2(d, 240 / 0.41421356) }'; }
+
+# ---- pictures -------------------------------------------------------------
+
+e2e_shot() {
+    import -window root "$E2E_TMP/$1.png"
+}
+
+# Number of pixels in a region (WxH+X+Y, rows from the top) of a shot that
+# satisfy an ImageMagick -fx condition on r, g, b (0 to 1).
+e2e_count() {
+    convert "$E2E_TMP/$1.png" -crop "$2" +repage -fx "$3" \
+        -format '%[fx:round(mean*w*h)]' info:
+}
+
+# Number of pixels in a region that differ between two shots by more than 10%.
+e2e_diff() {
+    convert \( "$E2E_TMP/$1.png" -crop "$3" +repage \) \( "$E2E_TMP/$2.png" -crop "$3" +repage \) \
+        -compose difference -composite -colorspace gray -threshold 10% \
+        -format '%[fx:round(mean*w*h)]' info:
+}
+
+# Number of pixels in a region whose yellowness differs between two shots:
+# text compared by its glyphs, whatever lies behind it.
+e2e_text_diff() {
+    local cond=$YELLOW
+    convert \( "$E2E_TMP/$1.png" -crop "$3" +repage -fx "$cond" \) \
+        \( "$E2E_TMP/$2.png" -crop "$3" +repage -fx "$cond" \) \
+        -compose difference -composite -format '%[fx:round(mean*w*h)]' info:
+}
+
+YELLOW='min(r,g)-b>0.4'
+
+# The balls in a shot: the middle of each black ball (the deepest points of
+# the dark parts, so that touching balls stay apart), below the HUD text and
+# right of the power meter. One "x y" line each, nearest the centre first.
+e2e_balls() {
+    convert "$E2E_TMP/$1.png" -crop 560x440+80+20 +repage -channel RGB -separate \
+        -evaluate-sequence max -threshold 8% -negate -morphology Distance Euclidean:4 \
+        -auto-level -threshold 85% -define connected-components:verbose=true \
+        -define connected-components:area-threshold=4 -connected-components 8 null: |
+        awk '/\(255\)/ { split($3, c, ","); x = c[1] + 80; y = c[2] + 20;
+                         printf "%d %d %d\n", (x-320)^2 + (y-240)^2, x, y }' |
+        sort -n | cut -d' ' -f2-
+}
+BLUE='b>0.6 && r<0.35 && g<0.35'
+# Regions, rows counted from the top of the 640x480 screen.
+SCORE_LINE=200x8+0+0
+TIME_LINE=200x8+0+8
+TIME_DIGITS=40x8+144+8      # after "Time remaining... " (18 characters of 8 pixels)
+SCORE_DIGITS=56x8+104+0     # after "YER SCORE!!! " (13 characters)
+CROSSHAIR=24x24+308+228
+POWER_BAR=56x200+4+270       # inside the meter's frame, above its bottom
+MIDDLE_ROWS=640x80+0+200     # the closing screen's four lines
+SCENE=640x440+0+20           # below the HUD text
+
+# Compares a number: at_least N value / at_most N value / equals N value.
+at_least() { [ "$2" -ge "$1" ]; }
+at_most() { [ "$2" -le "$1" ]; }
+equals() { [ "$2" -eq "$1" ]; }
+
+# ---- sound ----------------------------------------------------------------
+
+# Loud stretches of a recording: one line per stretch, "start end peak" in
+# seconds of recording, from the e2e_wavscan helper.
+e2e_loud_spans() {
+    "$WAVSCAN" "$1" 0.05
+}

@@ -1,0 +1,375 @@
+#!/usr/bin/env bash
+# run_e2e.sh -- plays the built game as a person would: starts it from the
+# repository root on its own 640x480 Xvfb screen, drives it with real X key and
+# mouse input, and judges it by screenshots, its console output, its exit status
+# and a recording of its sound.
+#   bash tests/e2e/run_e2e.sh <balltoss binary> <e2e_wavscan binary> [case ...]
+# Cases: startup walk throw closing assets score (all by default).
+set -u
+GAME=$(realpath "$1")
+WAVSCAN=$(realpath "$2")
+shift 2
+cd "$(dirname "$0")/../.."
+ROOT=$PWD
+E2E_TMP=$(mktemp -d /tmp/balltoss-e2e.XXXXXX)
+KEEP_TMP=${E2E_KEEP:-}
+source tests/e2e/lib.sh
+
+cleanup() {
+    e2e_kill_game
+    e2e_stop_display
+    if [ -z "$KEEP_TMP" ] && [ "$E2E_FAILS" -eq 0 ]; then
+        rm -rf "$E2E_TMP"
+    else
+        e2e_log "screenshots and logs kept in $E2E_TMP"
+    fi
+}
+trap cleanup EXIT
+
+# The console carries only start-up and asset-loading lines; on this screen
+# there are none, so anything printed during play is a fault.
+console_is_empty() {
+    if [ -s "$GAME_OUT" ]; then
+        e2e_log "    console: $(head -c 600 "$GAME_OUT")"
+        return 1
+    fi
+}
+
+console_has_line() { grep -qxF "$1" "$GAME_OUT"; }
+
+# ---- start-up: the HUD over the scene, then Esc ---------------------------
+
+case_startup() {
+    e2e_log "startup: the first picture shows the HUD; Esc ends with status 0"
+    # A clock slowed twentyfold keeps the round at 5:00 while the shot is taken.
+    e2e_start_game startup -clock 0.05 "$ROOT"
+    e2e_check "window opens" e2e_wait_window 60 || return
+    e2e_check "window is 640x480" \
+        bash -c "xdotool getwindowgeometry $GAME_WINDOW | grep -q 'Geometry: 640x480'"
+    sleep 1.5
+    e2e_shot startup
+    e2e_check "score line is yellow text" at_least 150 "$(e2e_count startup $SCORE_LINE "$YELLOW")"
+    e2e_check "time line is yellow text" at_least 150 "$(e2e_count startup $TIME_LINE "$YELLOW")"
+    e2e_check "no yellow text below the HUD's rows at the left" \
+        at_most 5 "$(e2e_count startup 200x40+0+16 "$YELLOW")"
+    # The crosshair's ring is light grey; the table and the balls behind it are not.
+    e2e_check "crosshair at the centre" \
+        at_least 20 "$(e2e_count startup $CROSSHAIR 'min(r,min(g,b))>0.5 && max(r,max(g,b))-min(r,min(g,b))<0.12')"
+    e2e_check "crosshair only at the centre" \
+        at_most 5 "$(e2e_count startup 24x24+408+228 'min(r,min(g,b))>0.5 && max(r,max(g,b))-min(r,min(g,b))<0.12')"
+    e2e_check "power meter's yellow label at the bottom left" \
+        at_least 20 "$(e2e_count startup 64x14+0+224 "$YELLOW")"
+    e2e_check "no power bar while no ball is held" at_most 20 "$(e2e_count startup $POWER_BAR "$BLUE")"
+    cp "$E2E_TMP/startup.png" "$E2E_TMP/five_minutes.png"
+    xdotool key Escape
+    e2e_check "Esc ends the program" e2e_wait_exit 30
+    e2e_check "exit status 0" game_exited_zero
+    e2e_check "console empty" console_is_empty
+}
+
+# ---- walking -----------------------------------------------------------------
+
+case_walk() {
+    e2e_log "walk: W, S, A and D each move the view"
+    e2e_start_game walk "$ROOT"
+    e2e_check "window opens" e2e_wait_window 60 || return
+    e2e_focus_game
+    sleep 1.5           # the player settles on the floor
+    local key before after changed
+    for key in s w a d; do
+        e2e_shot "walk_$key.before"
+        e2e_hold_key "$key" 0.6
+        sleep 0.8
+        e2e_shot "walk_$key.after"
+        changed=$(e2e_diff "walk_$key.before" "walk_$key.after" $SCENE)
+        e2e_log "    $key: $changed pixels changed"
+        e2e_check "walking with ${key^^} changes the view" at_least 5000 "$changed"
+    done
+    # Without a key the player comes to rest: then the view stays as it is.
+    sleep 2
+    e2e_shot walk_still.before
+    sleep 1
+    e2e_shot walk_still.after
+    e2e_check "standing still keeps the view" \
+        at_most 2000 "$(e2e_diff walk_still.before walk_still.after $SCENE)"
+    xdotool key Escape
+    e2e_check "Esc ends the program" e2e_wait_exit 30
+    e2e_check "exit status 0" game_exited_zero
+    e2e_check "console empty" console_is_empty
+}
+
+# ---- grabbing and throwing a ball ------------------------------------------------
+
+power_bar_pixels() { e2e_count "$1" $POWER_BAR "$BLUE"; }
+
+# Turns the view until a ball is under the crosshair, as a player aiming at
+# it would: done when the square round the crosshair is mostly black ball.
+aim_at_ball() {
+    local try x y dark
+    for try in 1 2 3 4 5 6; do
+        e2e_shot aim
+        dark=$(e2e_count aim 40x40+300+220 'max(r,max(g,b))<0.08')
+        [ "$dark" -ge 900 ] && return 0
+        read -r x y <<<"$(e2e_balls aim | head -n1)"
+        [ -n "$x" ] || { e2e_look 0 60; continue; }
+        e2e_log "    nearest ball at $x,$y"
+        e2e_look "$(e2e_pixels_to_mouse $((x - 320)))" "$(e2e_pixels_to_mouse $((y - 240)))"
+        sleep 0.2
+    done
+    return 1
+}
+
+# Presses the right button on the ball under the crosshair, as long as it
+# takes the power bar to show that the ball is held, and lets go of the button:
+# the ball stays held until it is thrown.
+grab_a_ball() {
+    local try
+    xdotool mousedown 3
+    for try in 1 2 3 4 5 6; do
+        sleep 0.25
+        e2e_shot grab_try
+        if [ "$(power_bar_pixels grab_try)" -gt 100 ]; then
+            xdotool mouseup 3
+            return 0
+        fi
+    done
+    xdotool mouseup 3
+    return 1
+}
+
+case_throw() {
+    e2e_log "throw: look down at the tray, grab a ball with the right button, throw with the left"
+    e2e_start_game throw -wave "$E2E_TMP/throw.wav" "$ROOT"
+    e2e_check "window opens" e2e_wait_window 60 || return
+    e2e_focus_game
+    sleep 2             # the balls roll down into the tray
+    e2e_look 0 600 4
+    e2e_shot throw_aim
+    e2e_check "no power bar before a ball is held" at_most 20 "$(power_bar_pixels throw_aim)"
+    e2e_check "a ball comes under the crosshair" aim_at_ball || return
+    e2e_check "a ball is grabbed (the power bar shows)" grab_a_ball || { xdotool mouseup 3; return; }
+    # Looking up again, the ball floats 3 units before the eye, a black disc
+    # round the crosshair, while the power bar rises and wraps.
+    e2e_look 0 -450 3
+    e2e_shot held_1
+    sleep 0.35
+    e2e_shot held_2
+    sleep 0.35
+    e2e_shot held_3
+    local h1 h2 h3
+    h1=$(power_bar_pixels held_1)
+    h2=$(power_bar_pixels held_2)
+    h3=$(power_bar_pixels held_3)
+    e2e_log "    power bar pixels while held: $h1 $h2 $h3"
+    e2e_check "the power bar stays while the ball is held" \
+        bash -c "[ $h1 -gt 0 ] || [ $h2 -gt 0 ] || [ $h3 -gt 0 ]"
+    e2e_check "the power bar changes while the ball is held" \
+        bash -c "[ $h1 -ne $h2 ] || [ $h2 -ne $h3 ]"
+    local disc
+    disc=$(e2e_count held_3 120x120+260+180 'max(r,max(g,b))<0.08')
+    e2e_log "    black pixels round the crosshair while held: $disc"
+    e2e_check "the held ball floats before the eye" at_least 1500 "$disc"
+    local throw_at
+    throw_at=$(e2e_real_since_start)
+    xdotool click 1
+    sleep 0.4
+    e2e_shot thrown
+    e2e_check "no power bar once the ball is thrown" at_most 20 "$(power_bar_pixels thrown)"
+    e2e_check "the picture changes with the throw" at_least 3000 "$(e2e_diff held_3 thrown $SCENE)"
+    disc=$(e2e_count thrown 120x120+260+180 'max(r,max(g,b))<0.08')
+    e2e_log "    black pixels round the crosshair after the throw: $disc"
+    e2e_check "the ball has left the eye" at_most 1000 "$disc"
+    sleep 2
+    xdotool key Escape
+    e2e_check "Esc ends the program" e2e_wait_exit 30
+    e2e_check "exit status 0" game_exited_zero
+    e2e_check "console empty" console_is_empty
+    # The thrown ball lands on the lane and rolls: heard in the recording,
+    # which began when the game opened its sound device, a moment after start.
+    e2e_loud_spans "$E2E_TMP/throw.wav" >"$E2E_TMP/throw.spans"
+    e2e_log "    recording: $(head -n1 "$E2E_TMP/throw.spans"), thrown at ${throw_at}s"
+    e2e_check "the throw is heard (loud within 3 s after it)" \
+        awk -v t="$throw_at" 'NR > 1 && $2 >= t && $1 <= t + 3 { found = 1 } END { exit !found }' \
+        "$E2E_TMP/throw.spans"
+    # Once the balls have come to rest in the tray, and before one is grabbed,
+    # nothing sounds: at least a second of silence.
+    e2e_check "silence while the balls rest" \
+        awk -v t="$throw_at" 'NR > 1 { if (NR > 2 && $1 < t && $1 - last >= 1) found = 1; last = $2 }
+                             END { exit !found }' "$E2E_TMP/throw.spans"
+}
+
+# ---- the end of the round --------------------------------------------------
+
+# The closing screen: black, with yellow text only in the middle rows.
+closing_screen_shown() {
+    e2e_shot "$1"
+    [ "$(e2e_count "$1" 640x200+0+0 'r+g+b>0.03')" -eq 0 ] &&
+        [ "$(e2e_count "$1" 640x200+0+280 'r+g+b>0.03')" -eq 0 ] &&
+        [ "$(e2e_count "$1" $MIDDLE_ROWS "$YELLOW")" -gt 300 ]
+}
+
+wait_closing_screen() {
+    local i
+    for i in $(seq $(($2 * 2))); do
+        closing_screen_shown "$1" && return 0
+        sleep 0.5
+    done
+    return 1
+}
+
+# "left width" of the yellow text in one 8-pixel row of text, rows from the top.
+text_extent() {
+    convert "$E2E_TMP/$1.png" -crop "640x8+0+$2" +repage -fx "$YELLOW" -trim \
+        -format '%X %w' info: 2>/dev/null | tr -d '+'
+}
+
+# A centred line of n characters of 8 pixels spans 320 - 4n to 320 + 4n.
+centred_line() {
+    local shot=$1 row=$2 chars=$3 left width
+    read -r left width <<<"$(text_extent "$shot" "$row")"
+    local want=$((320 - 4 * chars))
+    e2e_log "    row $row: text from x=$left, $width wide (a centred line of $chars: from $want, $((8 * chars)) wide)"
+    [ -n "$left" ] && [ $((left - want)) -ge -2 ] && [ $((left - want)) -le 2 ] &&
+        [ "$width" -ge $((8 * chars - 8)) ] && [ "$width" -le $((8 * chars)) ]
+}
+
+case_closing() {
+    e2e_log "closing: a round sped up sixtyfold ends on the closing screen; Y plays again, N ends"
+    e2e_start_game closing -clock 60 "$ROOT"
+    e2e_check "window opens" e2e_wait_window 60 || return
+    e2e_check "closing screen after 300 s of game time" wait_closing_screen closing_1 30 || return
+    # The four lines, each centred for its length, from the top:
+    # "TIME'S UP!!!", "Your final score was 0", "Thanks for playing!",
+    # "You wanna play again? Y/N".
+    e2e_check "line 1 is 12 characters, centred" centred_line closing_1 216 12
+    e2e_check "line 2 is 22 characters, centred" centred_line closing_1 232 22
+    e2e_check "line 3 is 19 characters, centred" centred_line closing_1 248 19
+    e2e_check "line 4 is 25 characters, centred" centred_line closing_1 264 25
+    # The screen waits: nothing changes while no answer comes.
+    sleep 1
+    e2e_shot closing_2
+    e2e_check "the closing screen stays while unanswered" equals 0 "$(e2e_diff closing_1 closing_2 640x480+0+0)"
+    # Slow the clock before answering, so that the new round's first seconds
+    # can be read; the rate file is read again within two seconds.
+    e2e_clock_rate 0.02
+    sleep 2.5
+    xdotool key y
+    sleep 1
+    e2e_shot new_round
+    e2e_check "Y: the scene and the HUD are back" \
+        at_least 100000 "$(e2e_count new_round $SCENE 'r+g+b>0.03')"
+    if [ -f "$E2E_TMP/five_minutes.png" ]; then
+        local differ
+        differ=$(e2e_text_diff five_minutes new_round $TIME_DIGITS)
+        e2e_log "    time digits differ from the first round's 5:00 in $differ pixels"
+        e2e_check "Y: the new round shows 5:00" at_most 6 "$differ"
+        e2e_check "Y: the score is 0 again" at_most 6 "$(e2e_text_diff five_minutes new_round $SCORE_DIGITS)"
+    fi
+    e2e_clock_rate 60
+    e2e_check "the new round ends on the closing screen too" wait_closing_screen closing_3 30 || return
+    e2e_check "the game waits on the closing screen" game_alive
+    xdotool key n
+    e2e_check "N ends the program" e2e_wait_exit 30
+    e2e_check "exit status 0" game_exited_zero
+    e2e_check "console empty" console_is_empty
+}
+
+# ---- missing and damaged assets ---------------------------------------------------
+
+# A copy of the asset folders with one file removed or replaced.
+asset_copy() {
+    local dir="$E2E_TMP/assets.$1"
+    mkdir -p "$dir"
+    cp -r "$ROOT/Textures" "$ROOT/Models" "$ROOT/Sound" "$dir/"
+    echo "$dir"
+}
+
+# Starts the game in a folder, plays two seconds, presses Esc.
+play_briefly() {
+    e2e_start_game "$1" "$2"
+    e2e_check "$1: window opens" e2e_wait_window 60 || return 1
+    sleep 2
+    e2e_shot "$1"
+    e2e_check "$1: the game runs" game_alive
+    xdotool key Escape
+    e2e_check "$1: Esc ends the program" e2e_wait_exit 30
+    e2e_check "$1: exit status 0" game_exited_zero
+}
+
+only_line() { [ "$(cat "$GAME_OUT")" = "$1" ]; }
+
+# The console holds exactly this line, this many times, and nothing else.
+line_times() {
+    local want
+    want=$(for _ in $(seq "$2"); do printf '%s\n' "$1"; done)
+    if [ "$(cat "$GAME_OUT")" != "$want" ]; then
+        e2e_log "    console: $(head -c 600 "$GAME_OUT")"
+        return 1
+    fi
+}
+
+line_count() { [ "$(grep -cxF "$1" "$GAME_OUT")" -eq "$2" ]; }
+
+case_assets() {
+    e2e_log "assets: each missing or damaged file gives its line and a defined outcome"
+    local dir
+    dir=$(asset_copy no_wall)
+    rm "$dir/Textures/Wall.tga"
+    play_briefly no_wall "$dir" &&
+        e2e_check "missing texture: its one line and nothing else" \
+            line_times "Failed to load image, Textures/Wall.tga!!!" 1
+
+    # Wood1.tga fills two entries of the texture table: a line for each.
+    dir=$(asset_copy bad_tga)
+    head -c 1000 "$ROOT/Textures/Wood1.tga" >"$dir/Textures/Wood1.tga"
+    play_briefly bad_tga "$dir" &&
+        e2e_check "cut-short texture: a line for each of its two entries" \
+            line_times "Failed to load image, Textures/Wood1.tga!!!" 2
+
+    dir=$(asset_copy no_win2)
+    rm "$dir/Sound/Win2.wav"
+    if play_briefly no_win2 "$dir"; then
+        e2e_check "missing sound: its one line" line_count "Error: Failed to load WAV data!" 1
+        e2e_check "missing sound: nothing else on the console, at exit neither" \
+            line_times "Error: Failed to load WAV data!" 1
+    fi
+
+    # Rolling.wav fills six slots of the sound bank, one a ball: a line for each.
+    dir=$(asset_copy bad_wav)
+    head -c 30 "$ROOT/Sound/Rolling.wav" >"$dir/Sound/Rolling.wav"
+    if play_briefly bad_wav "$dir"; then
+        e2e_check "cut-short sound: a line for each of its six slots" \
+            line_count "Error: Failed to load WAV data!" 6
+        e2e_check "cut-short sound: nothing else on the console, at exit neither" \
+            line_times "Error: Failed to load WAV data!" 6
+    fi
+
+    # Without the ball's mesh the balls still roll (their bodies are spheres);
+    # they are drawn as nothing.
+    dir=$(asset_copy no_ball)
+    rm "$dir/Models/Ball_small.obj"
+    play_briefly no_ball "$dir" &&
+        e2e_check "missing ball model: its one line" \
+            line_times "Model file Models/Ball_small.obj: not found" 1
+
+    # A damaged table mesh: the loader refuses it with a line that names the
+    # file and the fault; the game runs on without a table to draw.
+    dir=$(asset_copy bad_table)
+    printf 'v 1 2 3\nf 1 2 9\n' >"$dir/Models/Table_Small2.obj"
+    play_briefly bad_table "$dir" &&
+        e2e_check "damaged table model: one line naming the file" \
+            bash -c "[ \$(wc -l <'$GAME_OUT') -eq 1 ] && grep -q '^Model file Models/Table_Small2.obj' '$GAME_OUT'"
+}
+
+# ---- run -------------------------------------------------------------------------
+
+cases=("$@")
+[ ${#cases[@]} -eq 0 ] && cases=(startup walk throw closing assets)
+e2e_start_display || exit 1
+e2e_log "display $DISPLAY, scratch $E2E_TMP"
+for c in "${cases[@]}"; do
+    "case_$c"
+    e2e_kill_game
+done
+e2e_log "e2e: $E2E_PASSES passed, $E2E_FAILS failed"
+[ "$E2E_FAILS" -eq 0 ]
