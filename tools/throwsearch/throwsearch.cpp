@@ -2,7 +2,8 @@
 // standing position, and how far each one's aim may move and still score.
 // Runs the game's own physics scene without a window:
 //   ALSOFT_DRIVERS=null ./build/tools/throwsearch/throwsearch [x z]
-// Prints one line per kind: points x z yaw pitch power robustYaw robustPitch.
+// Prints one line per kind: points x z yaw pitch power, the yaw and pitch
+// margins that still score, and how many of its 26 grid neighbours score too.
 #include "model/model.h"
 #include "physics/physics.h"
 #include "platform/newton.h"
@@ -90,43 +91,91 @@ static int Throw(Vec3 stand, float yaw, float pitch, float power)
     return points;
 }
 
+enum { kPowers = 18, kPitches = 13, kYaws = 21 };
+
+static float PowerAt(int i) { return 8.0f + (float)i; }
+static float PitchAt(int i) { return 0.05f * (float)i; }
+static float YawAt(int i) { return -0.2f + 0.02f * (float)i; }
+
+// How far the aim may move either way, in steps of 0.002, and still score.
+static float Margin(Vec3 stand, float yaw, float pitch, float power, int kind, int alongYaw)
+{
+    float margin = 0.0f;
+    for (float d = 0.002f; d < 0.05f; d += 0.002f) {
+        float dy = alongYaw ? d : 0.0f, dp = alongYaw ? 0.0f : d;
+        if (Throw(stand, yaw + dy, pitch + dp, power) != kind ||
+            Throw(stand, yaw - dy, pitch - dp, power) != kind)
+            break;
+        margin = d;
+    }
+    return margin;
+}
+
 int main(int argc, char** argv)
 {
     Vec3 stand = {0.0f, 2.0f, 5.0f};
+    if (argc == 5 && std::strcmp(argv[1], "probe") == 0) {
+        // Probes one throw and its neighbourhood: yaw steps of 0.001.
+        float yaw = (float)std::atof(argv[2]), pitch = (float)std::atof(argv[3]);
+        float power = (float)std::atof(argv[4]);
+        for (int i = -10; i <= 10; ++i)
+            std::printf("%+.3f:%d%s", 0.001f * (float)i, Throw(stand, yaw + 0.001f * (float)i, pitch, power),
+                        i == 10 ? "\n" : " ");
+        for (int i = -10; i <= 10; ++i)
+            std::printf("%+.3f:%d%s", 0.001f * (float)i, Throw(stand, yaw, pitch + 0.001f * (float)i, power),
+                        i == 10 ? "\n" : " ");
+        return 0;
+    }
     if (argc == 3) {
         stand.x = (float)std::atof(argv[1]);
         stand.z = (float)std::atof(argv[2]);
     }
+    // The whole grid first: aim and the powers the meter shows.
+    static int scored[kPowers][kPitches][kYaws];
+    for (int a = 0; a < kPowers; ++a)
+        for (int b = 0; b < kPitches; ++b)
+            for (int c = 0; c < kYaws; ++c)
+                scored[a][b][c] = Throw(stand, YawAt(c), PitchAt(b), PowerAt(a));
+
+    // For each kind the five throws whose grid neighbours score the same most
+    // often (a landing zone rather than a lucky bounce), best first, with the
+    // margins of the best measured finely.
     const int kinds[3] = {100, 25, 10};
     for (int kind : kinds) {
-        int found = 0;
-        // Coarse grid over the aim and every power the meter shows.
-        for (float power = 8.0f; power <= 25.0f && !found; power += 0.5f)
-            for (float pitch = 0.0f; pitch <= 0.7f && !found; pitch += 0.05f)
-                for (float yaw = -0.3f; yaw <= 0.3f && !found; yaw += 0.02f) {
-                    if (Throw(stand, yaw, pitch, power) != kind)
-                        continue;
-                    // How far the aim may move either way and still score this kind.
-                    float robustYaw = 0.0f, robustPitch = 0.0f;
-                    for (float d = 0.002f; d < 0.05f; d += 0.002f) {
-                        if (Throw(stand, yaw + d, pitch, power) != kind ||
-                            Throw(stand, yaw - d, pitch, power) != kind)
-                            break;
-                        robustYaw = d;
+        int taken[kPowers][kPitches][kYaws] = {};
+        for (int pick = 0; pick < 5; ++pick) {
+            int best = -1, bestA = 0, bestB = 0, bestC = 0;
+            for (int a = 0; a < kPowers; ++a)
+                for (int b = 0; b < kPitches; ++b)
+                    for (int c = 0; c < kYaws; ++c) {
+                        if (scored[a][b][c] != kind || taken[a][b][c])
+                            continue;
+                        int neighbours = 0;
+                        for (int da = -1; da <= 1; ++da)
+                            for (int db = -1; db <= 1; ++db)
+                                for (int dc = -1; dc <= 1; ++dc) {
+                                    int na = a + da, nb = b + db, nc = c + dc;
+                                    if (na >= 0 && na < kPowers && nb >= 0 && nb < kPitches &&
+                                        nc >= 0 && nc < kYaws && scored[na][nb][nc] == kind)
+                                        ++neighbours;
+                                }
+                        if (neighbours > best) {
+                            best = neighbours;
+                            bestA = a;
+                            bestB = b;
+                            bestC = c;
+                        }
                     }
-                    for (float d = 0.002f; d < 0.05f; d += 0.002f) {
-                        if (Throw(stand, yaw, pitch + d, power) != kind ||
-                            Throw(stand, yaw, pitch - d, power) != kind)
-                            break;
-                        robustPitch = d;
-                    }
-                    std::printf("%d %.3f %.3f %.3f %.3f %.1f %.3f %.3f\n", kind, stand.x, stand.z,
-                                yaw, pitch, power, robustYaw, robustPitch);
-                    std::fflush(stdout);
-                    found = 1;
-                }
-        if (!found)
-            std::printf("%d none\n", kind);
+            if (best < 0)
+                break;
+            taken[bestA][bestB][bestC] = 1;
+            float yaw = YawAt(bestC), pitch = PitchAt(bestB), power = PowerAt(bestA);
+            float yawMargin = pick == 0 ? Margin(stand, yaw, pitch, power, kind, 1) : 0.0f;
+            float pitchMargin = pick == 0 ? Margin(stand, yaw, pitch, power, kind, 0) : 0.0f;
+            std::printf("%d %.3f %.3f %.3f %.3f %.1f %.3f %.3f %d\n", kind, stand.x, stand.z, yaw,
+                        pitch, power, yawMargin, pitchMargin, best);
+            std::fflush(stdout);
+        }
     }
     return 0;
 }
