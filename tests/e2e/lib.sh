@@ -125,6 +125,8 @@ e2e_start_game() {
         envs+=(LD_PRELOAD="$FAKETIME_LIB" FAKETIME_TIMESTAMP_FILE="$E2E_TMP/clock"
                FAKETIME_CACHE_DURATION=1)
     fi
+    # Settings for the game alone (sanitizer options, say), NAME=VALUE each.
+    envs+=(${GAME_ENV[@]+"${GAME_ENV[@]}"})
     GAME_OUT="$E2E_TMP/$name.out"
     GAME_STATUS=""
     GAME_START_REAL=$EPOCHREALTIME
