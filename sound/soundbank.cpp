@@ -41,6 +41,7 @@ bool AudioErrorPending()
     alDeleteBuffers(SOUND_BANK_SIZE, buffers);
     if (sources)
         alDeleteSources(SOUND_BANK_SIZE, sources);
+    alGetError();   // alutExit will not close the device over a pending error
     alutExit();
     std::exit(0);
 }
@@ -136,6 +137,9 @@ void DeleteSoundBank(unsigned int** buffers, unsigned int** sources)
         alDeleteSources(SOUND_BANK_SIZE, *sources);
     if (*buffers)
         alDeleteBuffers(SOUND_BANK_SIZE, *buffers);
+    // alutExit refuses to close the device while an error is pending, and after
+    // a failed load the deletions above raise one (those names were gone).
+    alGetError();
     alutExit();
     std::free(*sources);
     std::free(*buffers);
