@@ -181,6 +181,21 @@ NewtonCollision* NewtonCreateTreeCollision(const NewtonWorld* constWorld,
     return c;
 }
 
+// Takes the tree's built mesh out into a record of its own, for freeing once
+// no body points at it any more.
+static NewtonCollision TakeTreeMesh(NewtonCollision* tree)
+{
+    NewtonCollision old;
+    old.kind = kShapeTree;
+    old.shape = tree->shape;
+    old.meshInterface = tree->meshInterface;
+    old.edgeInfo = tree->edgeInfo;
+    tree->shape = nullptr;
+    tree->meshInterface = nullptr;
+    tree->edgeInfo = nullptr;
+    return old;
+}
+
 void NewtonTreeCollisionBeginBuild(const NewtonCollision* constTree)
 {
     NewtonCollision* tree = NewtonC(constTree);
@@ -189,14 +204,7 @@ void NewtonTreeCollisionBeginBuild(const NewtonCollision* constTree)
     }
     if (tree->shape) {
         // The old mesh points into the face arrays about to change: bodies let go first.
-        NewtonCollision old;
-        old.kind = kShapeTree;
-        old.shape = tree->shape;
-        old.meshInterface = tree->meshInterface;
-        old.edgeInfo = tree->edgeInfo;
-        tree->shape = nullptr;
-        tree->meshInterface = nullptr;
-        tree->edgeInfo = nullptr;
+        NewtonCollision old = TakeTreeMesh(tree);
         AttachTreeToBodies(tree);
         FreeTreeMesh(&old);
     }
@@ -238,14 +246,7 @@ void NewtonTreeCollisionEndBuild(const NewtonCollision* constTree, int optimize)
         return;
     }
     // A rebuilt tree: bodies move to the new mesh before the old one goes.
-    NewtonCollision old;
-    old.kind = kShapeTree;
-    old.shape = tree->shape;
-    old.meshInterface = tree->meshInterface;
-    old.edgeInfo = tree->edgeInfo;
-    tree->shape = nullptr;
-    tree->meshInterface = nullptr;
-    tree->edgeInfo = nullptr;
+    NewtonCollision old = TakeTreeMesh(tree);
     tree->built = true;
     if (!tree->attributes.empty()) {
         tree->meshInterface = new btTriangleIndexVertexArray(

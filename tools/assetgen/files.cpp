@@ -70,7 +70,7 @@ bool WriteTga(const std::string& path, const Image& image, int bitsPerPixel)
     out.push_back(0);               // no colour map
     out.push_back(2);               // uncompressed true colour
     for (int k = 0; k < 5; ++k) {
-        out.push_back(0);           // colour map spec
+        out.push_back(0);           // colour map: first entry, length, entry size
     }
     PutLe16(&out, 0);               // x origin
     PutLe16(&out, 0);               // y origin
