@@ -88,12 +88,7 @@ void StartRound(Game* game)
     player->score = 0;
     player->heldBody = nullptr;
 
-    Mat4 place;
-    Mat4Identity(&place);
-    place.m[12] = 0.0f;
-    place.m[13] = 2.1f;
-    place.m[14] = 5.0f;
-    NewtonBodySetMatrix(player->body, place.m);
+    PlaceBodyUpright(player->body, Vec3{0.0f, 2.1f, 5.0f});
 
     player->up = Vec3{0.0f, 1.0f, 0.0f};
     player->right = Vec3{1.0f, 0.0f, 0.0f};
@@ -103,10 +98,7 @@ void StartRound(Game* game)
     for (int k = 1; k < kObjectCount; ++k) {
         SceneObject* ball = &game->objects[k];
         SoundPause(ball->sources[1]);
-        Mat4Identity(&place);
-        place.m[13] = 0.5f + 0.25f * (float)k;
-        place.m[14] = 3.4f;
-        NewtonBodySetMatrix(ball->body, place.m);
+        PlaceBodyUpright(ball->body, Vec3{0.0f, 0.5f + 0.25f * (float)k, 3.4f});
         NewtonBodySetOmega(ball->body, still);
         NewtonBodySetVelocity(ball->body, still);
     }

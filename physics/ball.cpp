@@ -32,11 +32,7 @@ void CreateBall(NewtonWorld* world, SceneObject* object, float mass)
     NewtonBodySetMassMatrix(object->body, mass, inertia, inertia, inertia);
     object->mass = mass;
 
-    Mat4 place;
-    Mat4Identity(&place);
-    place.m[13] = 0.5f + nextBallOffset;
-    place.m[14] = 3.4f;
-    NewtonBodySetMatrix(object->body, place.m);
+    PlaceBodyUpright(object->body, Vec3{0.0f, 0.5f + nextBallOffset, 3.4f});
     const float still[3] = {0.0f, 0.0f, 0.0f};
     NewtonBodySetOmega(object->body, still);
 

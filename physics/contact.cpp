@@ -53,12 +53,7 @@ static void Score(SceneObject* ball, int points, int jingle)
     // A ball scores once until the frame loop collects its points.
     if (ball->points != 0)
         return;
-    Mat4 place;
-    Mat4Identity(&place);
-    place.m[12] = kReturnPoint.x;
-    place.m[13] = kReturnPoint.y;
-    place.m[14] = kReturnPoint.z;
-    NewtonBodySetMatrix(ball->body, place.m);
+    PlaceBodyUpright(ball->body, kReturnPoint);
     ball->points = points;
     SoundSetPosition(ball->sources[jingle], ball->frame.position);
     SoundPlay(ball->sources[jingle]);

@@ -68,6 +68,9 @@ struct LookAtReport {
     char name[32];
 };
 
+// Puts a body upright (identity rotation) at a point; velocities are left alone.
+void PlaceBodyUpright(const NewtonBody* body, Vec3 position);
+
 // ---- Scene set-up and release ----
 
 // Material groups and pairs, the six balls (records 1 to 6), the table (record 0)

@@ -19,12 +19,7 @@ void CreatePlayer(NewtonWorld* world, Player* player, float mass)
     NewtonBodySetMassMatrix(player->body, mass, mass, mass, mass);
     player->mass = mass;
 
-    Mat4 place;
-    Mat4Identity(&place);
-    place.m[12] = 0.0f;
-    place.m[13] = 3.0f;
-    place.m[14] = 5.0f;
-    NewtonBodySetMatrix(player->body, place.m);
+    PlaceBodyUpright(player->body, Vec3{0.0f, 3.0f, 5.0f});
 
     NewtonBodySetForceAndTorqueCallback(player->body, PlayerForceAndTorque);
     NewtonBodySetTransformCallback(player->body, PlayerTransform);

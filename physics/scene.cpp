@@ -19,6 +19,16 @@ struct PairParameters {
 static const PairParameters kTablePair = {0.75f, 0.25f, 1, 1.0f, 0.9f};
 static const PairParameters kBallPair = {1.0f, 0.5f, 1, 0.5f, 0.49f};
 
+void PlaceBodyUpright(const NewtonBody* body, Vec3 position)
+{
+    Mat4 place;
+    Mat4Identity(&place);
+    place.m[12] = position.x;
+    place.m[13] = position.y;
+    place.m[14] = position.z;
+    NewtonBodySetMatrix(body, place.m);
+}
+
 static void SetPair(NewtonWorld* world, int id0, int id1, const PairParameters& p)
 {
     NewtonMaterialSetDefaultSoftness(world, id0, id1, p.softness);
