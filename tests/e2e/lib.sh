@@ -287,6 +287,7 @@ CROSSHAIR=24x24+308+228
 POWER_BAR=56x200+4+270       # inside the meter's frame, above its bottom
 MIDDLE_ROWS=640x80+0+200     # the closing screen's four lines
 SCENE=640x440+0+20           # below the HUD text
+ABOVE_EYE=560x200+40+20      # below the HUD text, above the horizon and the power meter
 
 # Compares a number: at_least N value / at_most N value / equals N value.
 at_least() { [ "$2" -ge "$1" ]; }
