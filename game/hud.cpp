@@ -98,24 +98,15 @@ void DrawHud(Game* game)
 {
     DrawHudText(game);
 
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    BeginWindowPixels(&game->window);
     glDisable(GL_LIGHTING);
     glColor3f(1.0f, 1.0f, 1.0f);
-    glOrtho(0.0, game->window.width, 0.0, game->window.height, -1.0, 1.0);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
     DrawCrosshair(game);
     DrawPowerMeter(game);
 
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
+    EndWindowPixels();
 }
 
 // Each line is centred for the font's 8-pixel advance: 4 pixels per character.

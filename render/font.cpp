@@ -51,14 +51,7 @@ void PrintText(const char* text, GLuint texture, GLuint listBase, float x, float
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glPolygonMode(GL_FRONT, GL_FILL);
 
-    // Window pixels from the bottom-left corner; the projection stays identity.
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0.0, windowSize->width, 0.0, windowSize->height, -1.0, 1.0);
+    BeginWindowPixels(windowSize);
 
     glDisable(GL_LIGHTING);
     glDisable(GL_DEPTH_TEST);
@@ -68,10 +61,27 @@ void PrintText(const char* text, GLuint texture, GLuint listBase, float x, float
     glListBase(listBase);
     glCallLists(length, GL_UNSIGNED_BYTE, text);
 
+    EndWindowPixels();
+    glEnable(GL_LIGHTING);
+    glEnable(GL_DEPTH_TEST);
+}
+
+void BeginWindowPixels(const WindowSettings* windowSize)
+{
+    // Window pixels from the bottom-left corner; the projection stays identity.
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0.0, windowSize->width, 0.0, windowSize->height, -1.0, 1.0);
+}
+
+void EndWindowPixels()
+{
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
-    glEnable(GL_LIGHTING);
-    glEnable(GL_DEPTH_TEST);
 }

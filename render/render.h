@@ -61,6 +61,12 @@ void BuildFont(GLuint* listBase, GLuint texture, float columns, float rows, int 
 void PrintText(const char* text, GLuint texture, GLuint listBase, float x, float y, int red,
                int green, int blue, const WindowSettings* windowSize);
 
+// Pushes both matrices and sets up drawing in window pixels from the
+// bottom-left corner; EndWindowPixels pops them again and leaves the
+// modelview matrix current.
+void BeginWindowPixels(const WindowSettings* windowSize);
+void EndWindowPixels();
+
 // ---- Shadow map ----
 
 // -1 once InitShadowMap found everything shadows need, 0 otherwise.
