@@ -2,8 +2,8 @@
 // listener that follows the player's eye.
 #include "game/game.h"
 
-#include "platform/glfw2.h"
-#include "platform/newton.h"
+#include "platform/glfw2/glfw2.h"
+#include "platform/newton/newton.h"
 #include "sound/sound.h"
 
 enum { kKeyA = 65, kKeyD = 68, kKeyS = 83, kKeyW = 87 };

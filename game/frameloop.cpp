@@ -2,8 +2,8 @@
 // balls did, draw, check the round and show the frame.
 #include "game/game.h"
 
-#include "platform/glfw2.h"
-#include "platform/newton.h"
+#include "platform/glfw2/glfw2.h"
+#include "platform/newton/newton.h"
 #include "sound/sound.h"
 
 int RunPhysicsSteps(Game* game)

@@ -2,8 +2,8 @@
 // the scene, and the closing screen when the round's time is up.
 #include "game/game.h"
 
-#include "platform/console.h"
-#include "platform/glfw2.h"
+#include "platform/console/console.h"
+#include "platform/glfw2/glfw2.h"
 
 #include <cmath>
 #include <cstdio>

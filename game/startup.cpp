@@ -3,8 +3,8 @@
 #include "game/game.h"
 
 #include "model/model.h"
-#include "platform/glfw2.h"
-#include "platform/newton.h"
+#include "platform/glfw2/glfw2.h"
+#include "platform/newton/newton.h"
 #include "sound/sound.h"
 
 #include <GL/glu.h>

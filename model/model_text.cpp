@@ -3,7 +3,7 @@
 #include "model/model.h"
 #include "model/model_local.h"
 #include "physics/physics.h"
-#include "platform/console.h"
+#include "platform/console/console.h"
 
 #include <cfloat>
 #include <cmath>

@@ -3,7 +3,7 @@
 // triangles with three "vt" lines written ahead of each face line.
 #include "model/model.h"
 #include "model/model_local.h"
-#include "platform/console.h"
+#include "platform/console/console.h"
 
 #include <cfloat>
 #include <cmath>

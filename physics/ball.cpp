@@ -2,7 +2,7 @@
 // after each step and the rolling resistance that brakes their spin.
 #include "physics/physics.h"
 
-#include "platform/newton.h"
+#include "platform/newton/newton.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // rumble, the rough lane's grip, and the scoring holes that send the ball back.
 #include "physics/physics.h"
 
-#include "platform/newton.h"
+#include "platform/newton/newton.h"
 #include "sound/sound.h"
 
 enum {

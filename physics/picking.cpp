@@ -2,8 +2,8 @@
 // carrying it in front of the eye and throwing it with the left.
 #include "physics/physics.h"
 
-#include "platform/glfw2.h"
-#include "platform/newton.h"
+#include "platform/glfw2/glfw2.h"
+#include "platform/newton/newton.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,7 +1,7 @@
 // player.cpp -- the player's upright body: walking force, steering, gravity.
 #include "physics/physics.h"
 
-#include "platform/newton.h"
+#include "platform/newton/newton.h"
 
 #include <cstdlib>
 

@@ -2,7 +2,7 @@
 // the scene: six balls, the table and the player.
 #include "physics/physics.h"
 
-#include "platform/newton.h"
+#include "platform/newton/newton.h"
 #include "sound/sound.h"
 
 #include <cstdio>

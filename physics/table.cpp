@@ -4,7 +4,7 @@
 #include "physics/physics.h"
 
 #include "model/model.h"
-#include "platform/newton.h"
+#include "platform/newton/newton.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -2,8 +2,8 @@
 // scene, so the balls and the table cast shadows when the driver allows it.
 #include "render/render.h"
 
-#include "platform/console.h"
-#include "platform/glfw2.h"
+#include "platform/console/console.h"
+#include "platform/glfw2/glfw2.h"
 
 #include <GL/glext.h>
 

@@ -2,8 +2,8 @@
 // after the GL context exists; other modules name a texture by its entry.
 #include "render/render.h"
 
-#include "platform/console.h"
-#include "platform/glfw2.h"
+#include "platform/console/console.h"
+#include "platform/glfw2/glfw2.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>

@@ -2,8 +2,8 @@
 // that every later pass starts from.
 #include "render/render.h"
 
-#include "platform/console.h"
-#include "platform/glfw2.h"
+#include "platform/console/console.h"
+#include "platform/glfw2/glfw2.h"
 
 #include <GL/glu.h>
 #include <cstdlib>

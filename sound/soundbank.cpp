@@ -2,7 +2,7 @@
 // and takes it down at shutdown.
 #include "sound/sound.h"
 
-#include "platform/console.h"
+#include "platform/console/console.h"
 
 #include <AL/alut.h>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // three passes, the HUD and the swap) run per second at 640 x 480, with shadows
 // and without; also the drawing alone.
 #include "game/game.h"
-#include "platform/glfw2.h"
+#include "platform/glfw2/glfw2.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // layer_bench.cpp -- cost of one 1/300 s step of the rigid-body layer in a table-like
 // scene (six rolling balls with a contact callback on a tree of 2,050 triangles, the
 // upright ellipsoid standing beside them), against the same scene built directly on Bullet; prints the ratio.
-#include "platform/newton.h"
+#include "platform/newton/newton.h"
 
 #include <benchmark/benchmark.h>
 #include <btBulletDynamicsCommon.h>

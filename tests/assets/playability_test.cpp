@@ -3,7 +3,7 @@
 // scored ball rolls home, and throws stay in the room and can reach every hole.
 #include "model/model.h"
 #include "physics/physics.h"
-#include "platform/newton.h"
+#include "platform/newton/newton.h"
 #include "sound/sound.h"
 
 #include <gtest/gtest.h>

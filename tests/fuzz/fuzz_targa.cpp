@@ -1,6 +1,6 @@
 // fuzz_targa.cpp -- any bytes given to the Targa decoding give either nothing or
 // a whole image of the size it reports.
-#include "platform/glfw2_texture.h"
+#include "platform/glfw2/glfw2_texture.h"
 
 #include <cstdint>
 

@@ -1,8 +1,8 @@
 // frameloop_test.cpp -- the fixed-step budget of the frame loop, driven by a
 // scripted clock against a real physics world.
 #include "game/game.h"
-#include "platform/glfw2.h"
-#include "platform/newton.h"
+#include "platform/glfw2/glfw2.h"
+#include "platform/newton/newton.h"
 
 #include <cstring>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // window_test.cpp -- the window's GL state read back from a real context, the
 // GLFW 2 layer's key codes and scripted input, and the start-up failure path.
-#include "platform/glfw2.h"
+#include "platform/glfw2/glfw2.h"
 #include "render/render.h"
 
 #include <GL/gl.h>

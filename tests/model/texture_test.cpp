@@ -3,8 +3,8 @@
 #include "gl_context.h"
 #include "model_test_util.h"
 #define GLFW2_NO_USING
-#include "platform/glfw2.h"
-#include "platform/glfw2_texture.h"
+#include "platform/glfw2/glfw2.h"
+#include "platform/glfw2/glfw2_texture.h"
 #include "render/render.h"
 
 #include <GL/gl.h>

@@ -2,7 +2,7 @@
 // the layer's own API: tree floors, balls, gravity and stepping.
 #pragma once
 
-#include "platform/newton.h"
+#include "platform/newton/newton.h"
 
 #include <cmath>
 #include <functional>

@@ -4,7 +4,7 @@
 #include "tests/render/gl_helpers.h"
 
 #include "game/game.h"
-#include "platform/glfw2.h"
+#include "platform/glfw2/glfw2.h"
 
 #include <GL/glu.h>
 #include <cmath>

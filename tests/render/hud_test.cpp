@@ -4,7 +4,7 @@
 #include "tests/render/test_scene.h"
 
 #include "game/game.h"
-#include "platform/glfw2.h"
+#include "platform/glfw2/glfw2.h"
 
 #include <chrono>
 #include <cstdlib>

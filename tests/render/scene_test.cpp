@@ -4,7 +4,7 @@
 #include "tests/render/gl_helpers.h"
 #include "tests/render/test_scene.h"
 
-#include "platform/glfw2.h"
+#include "platform/glfw2/glfw2.h"
 
 #include <GL/glext.h>
 #include <GL/glu.h>

@@ -3,7 +3,7 @@
 #include "tests/render/gl_helpers.h"
 
 #include "game/game.h"
-#include "platform/glfw2.h"
+#include "platform/glfw2/glfw2.h"
 
 #include <cstdio>
 #include <cstdlib>

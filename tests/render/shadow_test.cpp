@@ -3,7 +3,7 @@
 // state switches around the shadow-receiving pass.
 #include "tests/render/gl_helpers.h"
 
-#include "platform/glfw2.h"
+#include "platform/glfw2/glfw2.h"
 
 #include <GL/glext.h>
 #include <GL/glu.h>

@@ -1,7 +1,7 @@
 // contact_test.cpp -- a ball on a one-face-kind floor, with the game's own ball
 // body, callbacks and sound bank: what each kind of table face does to a ball.
 #include "physics/physics.h"
-#include "platform/newton.h"
+#include "platform/newton/newton.h"
 #include "sound/sound.h"
 
 #include <AL/al.h>

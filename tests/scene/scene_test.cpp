@@ -2,8 +2,8 @@
 // a scripted clock and scripted input: what a player would notice.
 #include "game/game.h"
 #include "model/model.h"
-#include "platform/glfw2.h"
-#include "platform/newton.h"
+#include "platform/glfw2/glfw2.h"
+#include "platform/newton/newton.h"
 #include "sound/sound.h"
 
 #include <cmath>

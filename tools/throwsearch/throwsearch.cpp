@@ -6,7 +6,7 @@
 // margins that still score, and how many of its 26 grid neighbours score too.
 #include "model/model.h"
 #include "physics/physics.h"
-#include "platform/newton.h"
+#include "platform/newton/newton.h"
 #include "sound/sound.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
 // newton_contacts.cpp -- the contact pass of every step: material pair parameters and
 // the game's contact callbacks applied to Bullet's contact points before the solver.
-#include "platform/newton_local.h"
+#include "platform/newton/newton_local.h"
 
 namespace {
 

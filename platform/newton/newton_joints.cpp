@@ -1,6 +1,6 @@
 // newton_joints.cpp -- joints of the layer: the up-vector joint and user joints whose
 // rows a game callback submits every step, solved by Bullet as a custom constraint.
-#include "platform/newton_local.h"
+#include "platform/newton/newton_local.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 // newton_world.cpp -- the rigid-body world on Bullet: creation, stepping with the
 // game's callbacks, the world box and the material groups and pairs.
-#include "platform/newton_local.h"
+#include "platform/newton/newton_local.h"
 
 #include <cmath>
 

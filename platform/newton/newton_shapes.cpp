@@ -1,6 +1,6 @@
 // newton_shapes.cpp -- collision shapes of the layer: spheres, true ellipsoids (the
 // player's body), tree collisions with per-face attributes, and shape references.
-#include "platform/newton_local.h"
+#include "platform/newton/newton_local.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 // glfw2.cpp -- the GLFW 2 interface on GLFW 3: one window, polled input, a
 // virtual cursor and the scripted stand-ins for tests.
 #define GLFW2_NO_USING
-#include "platform/glfw2.h"
+#include "platform/glfw2/glfw2.h"
 
 #include <GLFW/glfw3.h>
 #include <cstring>

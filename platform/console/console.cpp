@@ -1,5 +1,5 @@
 // console.cpp -- console lines, bell and key-interruptible wait (POSIX terminal).
-#include "platform/console.h"
+#include "platform/console/console.h"
 
 #include <chrono>
 #include <cstdio>

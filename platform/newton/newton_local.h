@@ -2,7 +2,7 @@
 // newton*.cpp files of the layer; nothing outside platform/ includes it.
 #pragma once
 
-#include "platform/newton.h"
+#include "platform/newton/newton.h"
 
 #include <btBulletDynamicsCommon.h>
 #include <BulletCollision/CollisionDispatch/btInternalEdgeUtility.h>

@@ -1,6 +1,6 @@
 // newton_bodies.cpp -- rigid bodies of the layer: creation, mass, placement, velocities,
 // forces, impulses, sleeping and the per-body settings.
-#include "platform/newton_local.h"
+#include "platform/newton/newton_local.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // glfw2_texture.cpp -- GLFW 2's glfwLoadTexture2D for Targa files: stb_image decodes,
 // the pixels go into the bound GL_TEXTURE_2D with GLFW 2's orientation.
 #define GLFW2_NO_USING
-#include "platform/glfw2.h"
-#include "platform/glfw2_texture.h"
+#include "platform/glfw2/glfw2.h"
+#include "platform/glfw2/glfw2_texture.h"
 
 #include <GL/gl.h>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // newton_raycast.cpp -- world ray casts of the layer: every hit goes to the caller's
 // filter, whose answer limits the rest of the search to nearer hits.
-#include "platform/newton_local.h"
+#include "platform/newton/newton_local.h"
 
 namespace {
 
