@@ -1,6 +1,8 @@
 // file_text.cpp -- whole-file reading and decimal numbers for the model readers.
 #include "model/model_local.h"
 
+#include "platform/files/files.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -10,7 +12,7 @@ FileReadResult ReadWholeFile(const char* fileName, char** data, size_t* size)
 {
     *data = nullptr;
     *size = 0;
-    FILE* file = std::fopen(fileName, "rb");
+    FILE* file = OpenAssetFile(fileName);
     if (!file)
         return errno == ENOENT ? kFileMissing : kFileUnreadable;
     size_t capacity = 64 * 1024, used = 0;

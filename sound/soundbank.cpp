@@ -3,6 +3,7 @@
 #include "sound/sound.h"
 
 #include "platform/console/console.h"
+#include "platform/files/files.h"
 
 #include <AL/alut.h>
 #include <cstdlib>
@@ -59,9 +60,13 @@ void DropBankAfterError(const char* line, ALuint* buffers, ALuint* sources)
 }
 
 // A missing or broken file is reported by ALUT, not by OpenAL, and leaves no data.
+// ALUT opens the file itself and would wait forever on a named pipe, so anything
+// but a regular file is refused first, as a file that does not load.
 bool LoadWav(const char* fileName, WavData* wav)
 {
     *wav = WavData{0, nullptr, 0, 0};
+    if (!AssetFileReadable(fileName))
+        return false;
     ALboolean loop = AL_FALSE;
     alutGetError();
 #pragma GCC diagnostic push

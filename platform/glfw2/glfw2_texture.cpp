@@ -3,6 +3,7 @@
 #define GLFW2_NO_USING
 #include "platform/glfw2/glfw2.h"
 #include "platform/glfw2/glfw2_texture.h"
+#include "platform/files/files.h"
 
 #include <GL/gl.h>
 #include <cstdio>
@@ -106,7 +107,7 @@ void FreeTargaPixels(unsigned char* pixels)
 static unsigned char* ReadImageFile(const char* fileName, size_t* size)
 {
     *size = 0;
-    FILE* file = std::fopen(fileName, "rb");
+    FILE* file = OpenAssetFile(fileName);
     if (!file)
         return nullptr;
     size_t capacity = 256 * 1024, used = 0;

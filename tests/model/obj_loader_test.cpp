@@ -4,6 +4,7 @@
 #include "model_test_util.h"
 
 #include <cmath>
+#include <sys/stat.h>
 #include <string>
 
 namespace {
@@ -273,6 +274,15 @@ TEST(ObjLoader, MissingAndUnreadableFiles)
     Load(&directory, dir.path);
     EXPECT_EQ(directory.model, nullptr);
     EXPECT_EQ(directory.console, "Model file " + dir.path + ": cannot be read\n");
+    // A named pipe is refused like the folder, without waiting for a writer.
+    std::string pipe = dir.path + "/pipe.obj";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    alarm(20);
+    Loaded fifo;
+    Load(&fifo, pipe);
+    alarm(0);
+    EXPECT_EQ(fifo.model, nullptr);
+    EXPECT_EQ(fifo.console, "Model file " + pipe + ": cannot be read\n");
 }
 
 TEST(ObjLoader, LongLinesAndStrayBytesAreHarmless)

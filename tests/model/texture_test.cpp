@@ -149,7 +149,10 @@ TEST(TargaTexture, BadFilesFailAndLeaveTheTextureEmpty)
         dir.Write("cutraw.tga", raw.substr(0, raw.size() - 1)),
         dir.Write("huge.tga", huge),
         dir.path,
+        dir.path + "/pipe.tga",
     };
+    ASSERT_EQ(mkfifo(files[7].c_str(), 0600), 0);
+    alarm(20);   // a loader that waits for a writer on the pipe fails here instead of hanging
     for (const std::string& file : files) {
         SCOPED_TRACE(file);
         GLuint texture = 0;
@@ -159,6 +162,7 @@ TEST(TargaTexture, BadFilesFailAndLeaveTheTextureEmpty)
         EXPECT_EQ(LevelWidth(0), 0);
         glDeleteTextures(1, &texture);
     }
+    alarm(0);
 }
 
 TEST(TargaDecode, RowsComeBottomUpWithoutGl)
