@@ -1,4 +1,4 @@
-// window.cpp -- opens the game's one full-screen window and sets the GL state
+// window.cpp -- opens the game's one window (full screen, or a window on request) and sets the GL state
 // that every later pass starts from.
 #include "render/render.h"
 
@@ -13,13 +13,14 @@ BindFramebufferProc glBindFramebufferEXTProc = nullptr;
 FramebufferTexture2DProc glFramebufferTexture2DEXTProc = nullptr;
 
 // A start-up failure of the window: the line, the beep, three seconds to read
-// it (a key ends the wait) and a quiet exit.
+// it (a key ends the wait), then status 1, so that a launcher or a script can
+// tell a game that never started from one the player ended.
 static void WindowFailure(const char* line)
 {
     ConsolePrint(line);
     ConsoleBeep();
     ConsoleWait(3000);
-    std::exit(0);
+    std::exit(1);
 }
 
 void InitWindow(WindowSettings* settings)

@@ -35,7 +35,8 @@ bool AudioErrorPending()
 }
 
 // Without buffers or sources the game cannot make a sound at all: give the names
-// back, close the device and end the program (no beep, no wait).
+// back, close the device and end the program (no beep, no wait) with status 1,
+// a failure a launcher can see.
 [[noreturn]] void AbandonSoundBank(const char* line, ALuint* buffers, ALuint* sources)
 {
     ConsolePrint(line);
@@ -44,7 +45,7 @@ bool AudioErrorPending()
         alDeleteSources(SOUND_BANK_SIZE, sources);
     alGetError();   // alutExit will not close the device over a pending error
     alutExit();
-    std::exit(0);
+    std::exit(1);
 }
 
 // A slot went wrong: the bank gives up its buffers (and on a failed load its

@@ -2,6 +2,7 @@
 #include "platform/console/console.h"
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <poll.h>
 #include <termios.h>
@@ -30,6 +31,42 @@ void ConsoleSleep(int milliseconds)
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
+// The terminal as it was before the wait, for the signal handler: a Ctrl+C or
+// a kill during the wait must not leave the player's shell without echo.
+static termios savedTerminal;
+static const int kRestoringSignals[] = {SIGINT, SIGTERM};
+static const int kRestoringSignalCount = 2;
+static struct sigaction previousActions[kRestoringSignalCount];
+
+// Puts the terminal back, then ends the program as the signal asks: the
+// handler resets itself to the default action on entry (SA_RESETHAND), and the
+// signal raised again is delivered as soon as the handler returns.
+static void RestoreTerminalAndEnd(int signalNumber)
+{
+    tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+    raise(signalNumber);
+}
+
+static void CatchEndingSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = RestoreTerminalAndEnd;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    // A signal the program was started to ignore stays ignored.
+    for (int i = 0; i < kRestoringSignalCount; ++i) {
+        sigaction(kRestoringSignals[i], nullptr, &previousActions[i]);
+        if (previousActions[i].sa_handler != SIG_IGN)
+            sigaction(kRestoringSignals[i], &action, nullptr);
+    }
+}
+
+static void ReleaseEndingSignals()
+{
+    for (int i = 0; i < kRestoringSignalCount; ++i)
+        sigaction(kRestoringSignals[i], &previousActions[i], nullptr);
+}
+
 int ConsoleWait(int milliseconds)
 {
     if (!isatty(STDIN_FILENO)) {
@@ -37,10 +74,10 @@ int ConsoleWait(int milliseconds)
         return 0;
     }
     // Raw mode for the wait so that one key ends it without Enter.
-    termios saved;
-    bool raw = tcgetattr(STDIN_FILENO, &saved) == 0;
+    bool raw = tcgetattr(STDIN_FILENO, &savedTerminal) == 0;
     if (raw) {
-        termios t = saved;
+        CatchEndingSignals();
+        termios t = savedTerminal;
         t.c_lflag &= ~(ICANON | ECHO);
         t.c_cc[VMIN] = 1;
         t.c_cc[VTIME] = 0;
@@ -53,7 +90,9 @@ int ConsoleWait(int milliseconds)
         if (read(STDIN_FILENO, &c, 1) < 0)
             pressed = 0;
     }
-    if (raw)
-        tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+    if (raw) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+        ReleaseEndingSignals();
+    }
     return pressed;
 }

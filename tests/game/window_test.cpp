@@ -5,8 +5,15 @@
 
 #include <GL/gl.h>
 #include <cmath>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <string>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 class WindowTest : public ::testing::Test {
@@ -124,8 +131,8 @@ TEST_F(WindowTest, HiddenExtensionsReadAsMissing)
     Glfw2GetScript()->hiddenExtensions[0] = nullptr;
 }
 
-// Without a display GLFW cannot start: the line, then a quiet exit with status 0.
-TEST(WindowFailure, NoDisplayEndsTheProgramWithItsLineAndStatusZero)
+// Without a display GLFW cannot start: the line, then an exit with status 1.
+TEST(WindowFailure, NoDisplayEndsTheProgramWithItsLineAndStatusOne)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
@@ -136,5 +143,64 @@ TEST(WindowFailure, NoDisplayEndsTheProgramWithItsLineAndStatusZero)
             WindowSettings settings;
             InitWindow(&settings);
         },
-        ::testing::ExitedWithCode(0), "Failed to initialize GLFW!");
+        ::testing::ExitedWithCode(1), "Failed to initialize GLFW!");
+}
+
+// Reads the terminal's output until the wait has put it into raw mode (echo
+// off), interrupts the program there and reports, on standard error, how the
+// program ended and whether the terminal got its echo and line editing back.
+static void InterruptTheWait(int master, int terminal, pid_t program)
+{
+    const char* line = "Failed to initialize GLFW!";
+    std::string console;
+    termios now = {};
+    for (int i = 0; i < 500 && ((now.c_lflag & ECHO) || console.find(line) == std::string::npos);
+         ++i) {
+        pollfd fd = {master, POLLIN, 0};
+        char text[256];
+        ssize_t got = poll(&fd, 1, 10) > 0 ? read(master, text, sizeof text) : 0;
+        if (got > 0)
+            console.append(text, (size_t)got);
+        tcgetattr(terminal, &now);
+    }
+    kill(program, SIGINT);
+    int status = 0;
+    waitpid(program, &status, 0);
+    tcgetattr(terminal, &now);
+    std::fprintf(stderr, "line %s, ended by SIGINT %s, echo %s, line editing %s\n",
+                 console.find(line) != std::string::npos ? "yes" : "no",
+                 WIFSIGNALED(status) && WTERMSIG(status) == SIGINT ? "yes" : "no",
+                 now.c_lflag & ECHO ? "on" : "off", now.c_lflag & ICANON ? "on" : "off");
+    std::exit(0);
+}
+
+// Ctrl+C during the wait that follows the line, started from a terminal: the
+// terminal gets its echo and line editing back, and the program ends by the
+// signal as it would have without the wait. (Run in a fresh copy of the test
+// program, where GLFW has not been started.)
+TEST(WindowFailure, InterruptDuringTheWaitLeavesTheTerminalAsFound)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            int master = posix_openpt(O_RDWR | O_NOCTTY);
+            if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+                std::exit(2);
+            int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
+            pid_t program = terminal < 0 ? -1 : fork();
+            if (program == 0) {
+                dup2(terminal, STDIN_FILENO);
+                dup2(terminal, STDOUT_FILENO);
+                unsetenv("DISPLAY");
+                unsetenv("WAYLAND_DISPLAY");
+                WindowSettings settings = {};
+                InitWindow(&settings);
+                _exit(7);
+            }
+            if (program < 0)
+                std::exit(2);
+            InterruptTheWait(master, terminal, program);
+        },
+        ::testing::ExitedWithCode(0),
+        "line yes, ended by SIGINT yes, echo on, line editing on");
 }

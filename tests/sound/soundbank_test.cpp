@@ -273,9 +273,9 @@ TEST(SoundBankDeathTest, NoAudioDeviceEndsTheProgramWithTheBufferLine)
             unsigned int* sources = nullptr;
             InitSoundBank(&buffers, &sources);
             std::fputs("bank returned\n", stderr);
-            std::exit(1);
+            std::exit(3);
         },
-        testing::ExitedWithCode(0), "Failed to generate buffers!\n");
+        testing::ExitedWithCode(1), "Failed to generate buffers!\n");
 }
 
 TEST(SoundBankDeathTest, TooFewSourcesEndsTheProgramWithTheSourceLine)
@@ -297,9 +297,9 @@ TEST(SoundBankDeathTest, TooFewSourcesEndsTheProgramWithTheSourceLine)
             unsigned int* sources = nullptr;
             InitSoundBank(&buffers, &sources);
             std::fputs("bank returned\n", stderr);
-            std::exit(1);
+            std::exit(3);
         },
-        testing::ExitedWithCode(0), "Failed to generate sources!\n");
+        testing::ExitedWithCode(1), "Failed to generate sources!\n");
 }
 
 } // namespace
