@@ -39,9 +39,30 @@ struct Game {
     int quitRequested;
 };
 
+// ---- Command line and data ----
+
+// What the command line asked for; zero-filled, the game plays as it always has.
+struct GameOptions {
+    int windowed;   // --window: a 640x480 window instead of full screen
+};
+
+enum { kOptionsPlay = -1 };
+
+// Reads the arguments into options. Returns kOptionsPlay when the game is to
+// start, or the exit status when the program ends at once: 0 after --help or
+// --version (printed on standard output), 2 after an unknown option or a bad
+// argument (one line and the usage on standard error).
+int ParseOptions(int argc, char** argv, GameOptions* options);
+
+// Makes the folder that holds Textures/, Models/ and Sound/ the working
+// directory: the working directory itself when it has them, else the program's
+// folder (a build tree), else the installed data folder. When none has them it
+// prints one line naming the places tried and stays where it is.
+void FindGameData();
+
 // The program: start-up, the frame loop until quitRequested, shutdown. Returns
 // the exit status (0).
-int GameMain();
+int GameMain(const GameOptions* options);
 
 void GameStartUp(Game* game);
 void GameShutDown(Game* game);

@@ -1,7 +1,13 @@
-// main.cpp -- the program's entry: the whole game runs inside GameMain.
+// main.cpp -- the program's entry: the command line, the data folder, then the
+// whole game inside GameMain.
 #include "game/game.h"
 
-int main()
+int main(int argc, char** argv)
 {
-    return GameMain();
+    GameOptions options;
+    int status = ParseOptions(argc, argv, &options);
+    if (status != kOptionsPlay)
+        return status;
+    FindGameData();
+    return GameMain(&options);
 }

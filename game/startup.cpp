@@ -132,10 +132,11 @@ void GameShutDown(Game* game)
     DeleteSoundBank(&game->soundBuffers, &game->soundSources);
 }
 
-int GameMain()
+int GameMain(const GameOptions* options)
 {
     // The game record is large and lives for the whole program.
     Game* game = (Game*)std::calloc(1, sizeof(Game));
+    game->window.windowed = options->windowed;
     GameStartUp(game);
     StartRound(game);
     while (!game->quitRequested)

@@ -13,11 +13,12 @@
 struct WindowSettings {
     int width, height;
     int redBits, blueBits, greenBits;   // stored red, blue, green
+    int windowed;   // set before InitWindow: nonzero plays in a window, 0 full screen
 };
 
-// Opens the full-screen window and sets the GL state every pass starts from.
-// On failure prints its line, beeps, waits 3 s (a console key ends it early) and
-// ends the program with exit status 0.
+// Opens the window (full screen unless windowed is set) and sets the GL state
+// every pass starts from. On failure prints its line, beeps, waits 3 s (a console
+// key ends it early) and ends the program with exit status 1.
 void InitWindow(WindowSettings* settings);
 
 // The framebuffer-object entry points, looked up once after InitWindow. Null

@@ -33,8 +33,10 @@ void InitWindow(WindowSettings* settings)
 
     if (!glfwInit())
         WindowFailure("Failed to initialize GLFW!");
+    // The same 640 by 480 either way, so the HUD and the projection do not change.
+    int mode = settings->windowed ? GLFW_WINDOW : GLFW_FULLSCREEN;
     if (!glfwOpenWindow(settings->width, settings->height, settings->redBits,
-                        settings->greenBits, settings->blueBits, 8, 32, 0, GLFW_FULLSCREEN)) {
+                        settings->greenBits, settings->blueBits, 8, 32, 0, mode)) {
         glfwTerminate();
         WindowFailure("Failed to create OpenGL context... ending");
     }

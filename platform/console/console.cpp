@@ -16,6 +16,13 @@ void ConsolePrint(const char* line)
     std::fflush(stdout);
 }
 
+void ConsoleError(const char* line)
+{
+    std::fputs(line, stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
 void ConsoleBeep()
 {
     // The terminal bell is the console beep; a log file or pipe gets nothing.

@@ -5,6 +5,9 @@
 // Prints one line (a line end is added) on standard output and flushes it.
 void ConsolePrint(const char* line);
 
+// The same on standard error: for a command line the program refuses.
+void ConsoleError(const char* line);
+
 // The console beep (1000 Hz for 250 ms where the console is a terminal: the
 // terminal bell; nothing otherwise).
 void ConsoleBeep();

@@ -1,0 +1,140 @@
+// options.cpp -- the command line: one table of the options, the usage text made
+// from it, and the reading of the arguments into GameOptions.
+#include "game/game.h"
+
+#include "platform/console/console.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+enum { kBadArgument = -2 };
+
+// One option. An option that takes an argument names it in the usage; a FILE
+// argument reaches take as an absolute path, since the game changes into its
+// data folder before it opens anything.
+struct OptionRow {
+    const char* name;
+    const char* argument;   // "FILE", "N", ...; null for an option without one
+    const char* help;       // its line in the usage text
+    // Takes the option into options; returns kOptionsPlay to read on, the exit
+    // status when the program ends here, or kBadArgument.
+    int (*take)(GameOptions* options, const char* argument);
+};
+
+int TakeWindow(GameOptions* options, const char*);
+int TakeHelp(GameOptions* options, const char*);
+int TakeVersion(GameOptions* options, const char*);
+
+const OptionRow OPTIONS[] = {
+    {"--window", nullptr, "play in a 640x480 window instead of full screen", TakeWindow},
+    {"--help", nullptr, "print this help and end", TakeHelp},
+    {"--version", nullptr, "print the version and end", TakeVersion},
+};
+const int OPTION_COUNT = (int)(sizeof OPTIONS / sizeof OPTIONS[0]);
+
+void PrintUsage(void (*print)(const char* line))
+{
+    print("Usage: balltoss [OPTION]...");
+    print("A first-person ball toss against the clock: grab the balls, throw them down");
+    print("the lane and score as much as you can in five minutes.");
+    print("");
+    int width = 0;
+    for (const OptionRow& row : OPTIONS) {
+        int length = (int)std::strlen(row.name);
+        if (row.argument)
+            length += 1 + (int)std::strlen(row.argument);
+        width = length > width ? length : width;
+    }
+    for (const OptionRow& row : OPTIONS) {
+        char form[64], line[256];
+        std::snprintf(form, sizeof form, "%s%s%s", row.name, row.argument ? " " : "",
+                      row.argument ? row.argument : "");
+        std::snprintf(line, sizeof line, "  %-*s  %s", width, form, row.help);
+        print(line);
+    }
+    print("");
+    print("Keys: W, A, S, D walk; the mouse looks; the right button grabs a ball, the");
+    print("left button throws it; Esc ends the game.");
+    print("Data: Textures/, Models/ and Sound/ are read from the working directory, else");
+    print("from the program's folder or its " BALLTOSS_DATA_FROM_PROGRAM ", else from");
+    print(BALLTOSS_DATA_DIR ".");
+}
+
+int TakeWindow(GameOptions* options, const char*)
+{
+    options->windowed = 1;
+    return kOptionsPlay;
+}
+
+int TakeHelp(GameOptions*, const char*)
+{
+    PrintUsage(ConsolePrint);
+    return 0;
+}
+
+int TakeVersion(GameOptions*, const char*)
+{
+    ConsolePrint("balltoss " BALLTOSS_VERSION);
+    return 0;
+}
+
+const OptionRow* FindOption(const char* name)
+{
+    for (const OptionRow& row : OPTIONS)
+        if (std::strcmp(row.name, name) == 0)
+            return &row;
+    return nullptr;
+}
+
+// A FILE argument made absolute against the working directory of the start.
+void AbsoluteFile(const char* file, char* path, size_t size)
+{
+    char folder[PATH_MAX];
+    if (file[0] == '/' || !getcwd(folder, sizeof folder))
+        std::snprintf(path, size, "%s", file);
+    else
+        std::snprintf(path, size, "%s/%s", folder, file);
+}
+
+// The command line refused: its one line, the usage, status 2.
+int Refuse(const char* problem, const char* what)
+{
+    char line[512];
+    std::snprintf(line, sizeof line, "balltoss: %s%s", problem, what);
+    ConsoleError(line);
+    PrintUsage(ConsoleError);
+    return 2;
+}
+
+} // namespace
+
+int ParseOptions(int argc, char** argv, GameOptions* options)
+{
+    *options = GameOptions{};
+    for (int i = 1; i < argc; ++i) {
+        const OptionRow* row = FindOption(argv[i]);
+        if (!row)
+            return Refuse("unknown option ", argv[i]);
+        const char* argument = nullptr;
+        char path[PATH_MAX + 256];
+        if (row->argument) {
+            if (i + 1 >= argc)
+                return Refuse("missing argument for ", row->name);
+            argument = argv[++i];
+            if (std::strcmp(row->argument, "FILE") == 0) {
+                AbsoluteFile(argument, path, sizeof path);
+                argument = path;
+            }
+        }
+        int result = row->take(options, argument);
+        if (result == kBadArgument)
+            return Refuse(row->name, " does not take that argument");
+        if (result != kOptionsPlay)
+            return result;
+    }
+    return kOptionsPlay;
+}
