@@ -19,6 +19,7 @@ static const char* const kAssetFiles[] = {
     "Textures/Targ.tga",      "Textures/Power.tga",    "Models/Table_Small2.obj",
     "Models/Ball_small.obj",  "Sound/Ball2Ball1.wav",  "Sound/Rolling.wav",
     "Sound/Win1.wav",         "Sound/Win2.wav",        "Sound/Win3.wav",
+    "desktop/balltoss.png",
 };
 
 static bool ReadFile(const std::string& path, std::vector<uint8_t>* out)

@@ -121,7 +121,7 @@ void MakeTestScene(TestScene* scene, Vec3 eye, Vec3 target, GLuint shadowTexture
     p->right = Normalised(Vec3Cross(p->forward, Vec3{0.0f, 1.0f, 0.0f}));
     p->up = Vec3Cross(p->right, p->forward);
 
-    scene->window = WindowSettings{640, 480, 8, 8, 8};
+    scene->window = WindowSettings{640, 480, 8, 8, 8, 0};
     InitLights(&scene->light);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();

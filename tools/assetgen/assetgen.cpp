@@ -63,7 +63,8 @@ bool GenerateAssets(const std::string& root, const std::string& fontPath)
     return MakeDirectory(root) && MakeDirectory(root + "/Textures") &&
            MakeDirectory(root + "/Models") && MakeDirectory(root + "/Sound") &&
            WriteTextures(root + "/Textures", fontPath) && WriteModels(root + "/Models") &&
-           WriteSounds(root + "/Sound");
+           WriteSounds(root + "/Sound") && MakeDirectory(root + "/desktop") &&
+           WriteDesktopIcon(root + "/desktop/balltoss.png");
 }
 
 int main(int argc, char** argv)

@@ -114,7 +114,13 @@ std::vector<float> MakeKnockSound();
 std::vector<float> MakeRollingSound();
 std::vector<float> MakeWinSound(int rank);   // 1 grandest (100 points), 2, 3
 
+// ---------------------------------------------------------------- desktop
+
+// The 128 x 128 icon that desktop menus show for the game, as a PNG file.
+bool WriteDesktopIcon(const std::string& path);
+
 // ---------------------------------------------------------------- whole run
 
-// Writes Textures/, Models/ and Sound/ under root. False (after a console line) on failure.
+// Writes Textures/, Models/, Sound/ and the desktop icon (desktop/balltoss.png)
+// under root. False (after a console line) on failure.
 bool GenerateAssets(const std::string& root, const std::string& fontPath);
