@@ -13,6 +13,7 @@ if [ "${1:-}" = "--test" ]; then
   packages+=(
     libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-utils x11-apps imagemagick
     faketime clang libclang-rt-14-dev
+    openbox
   )
 fi
 
