@@ -34,14 +34,10 @@ const OptionRow OPTIONS[] = {
     {"--help", nullptr, "print this help and end", TakeHelp},
     {"--version", nullptr, "print the version and end", TakeVersion},
 };
-const int OPTION_COUNT = (int)(sizeof OPTIONS / sizeof OPTIONS[0]);
 
-void PrintUsage(void (*print)(const char* line))
+// One line an option, the help texts lined up after the longest form.
+void PrintOptionLines(void (*print)(const char* line))
 {
-    print("Usage: balltoss [OPTION]...");
-    print("A first-person ball toss against the clock: grab the balls, throw them down");
-    print("the lane and score as much as you can in five minutes.");
-    print("");
     int width = 0;
     for (const OptionRow& row : OPTIONS) {
         int length = (int)std::strlen(row.name);
@@ -56,6 +52,15 @@ void PrintUsage(void (*print)(const char* line))
         std::snprintf(line, sizeof line, "  %-*s  %s", width, form, row.help);
         print(line);
     }
+}
+
+void PrintUsage(void (*print)(const char* line))
+{
+    print("Usage: balltoss [OPTION]...");
+    print("A first-person ball toss against the clock: grab the balls, throw them down");
+    print("the lane and score as much as you can in five minutes.");
+    print("");
+    PrintOptionLines(print);
     print("");
     print("Keys: W, A, S, D walk; the mouse looks; the right button grabs a ball, the");
     print("left button throws it; Esc ends the game.");
@@ -90,14 +95,15 @@ const OptionRow* FindOption(const char* name)
     return nullptr;
 }
 
-// A FILE argument made absolute against the working directory of the start.
-void AbsoluteFile(const char* file, char* path, size_t size)
+// A FILE argument made absolute against the working directory of the start;
+// false when it does not fit.
+bool AbsoluteFile(const char* file, char* path, size_t size)
 {
     char folder[PATH_MAX];
-    if (file[0] == '/' || !getcwd(folder, sizeof folder))
-        std::snprintf(path, size, "%s", file);
-    else
-        std::snprintf(path, size, "%s/%s", folder, file);
+    int length = file[0] == '/' || !getcwd(folder, sizeof folder)
+                     ? std::snprintf(path, size, "%s", file)
+                     : std::snprintf(path, size, "%s/%s", folder, file);
+    return length > 0 && (size_t)length < size;
 }
 
 // The command line refused: its one line, the usage, status 2.
@@ -120,13 +126,14 @@ int ParseOptions(int argc, char** argv, GameOptions* options)
         if (!row)
             return Refuse("unknown option ", argv[i]);
         const char* argument = nullptr;
-        char path[PATH_MAX + 256];
+        char path[PATH_MAX];
         if (row->argument) {
             if (i + 1 >= argc)
                 return Refuse("missing argument for ", row->name);
             argument = argv[++i];
             if (std::strcmp(row->argument, "FILE") == 0) {
-                AbsoluteFile(argument, path, sizeof path);
+                if (!AbsoluteFile(argument, path, sizeof path))
+                    return Refuse("file name too long for ", row->name);
                 argument = path;
             }
         }
