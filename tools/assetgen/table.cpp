@@ -77,10 +77,9 @@ const double trayLowX = 0.25, trayFloorY = 0.40, trayTiltX = 0.14, trayTiltZ = 0
 const double trayWallHeight = 0.38, frontTopY = 0.95;
 const double trayRailTop = 1.2, rightRailTop = 1.45;
 // return box around the return point (0, 2.332, -8.936), inside the cabinet:
-// floor y = boxFloorY - boxSlopeX * x - boxSlopeZ * (z - returnZ)
-const double returnZ = -8.936;
+// its floor is a shallow valley from the left wall to the channel's mouth
 const double boxMinX = -0.4, boxFrontZ = -8.55, boxBackZ = -9.3, boxCeilingY = 2.95, boxWallBottom = 1.4;
-const double boxFloorY = 2.10, boxSlopeX = 0.25, boxSlopeZ = 0.22;
+const double valleyStartZ = -8.95, valleyEndX = 1.55, boxMouthY = 1.63, valleySlope = 0.25, valleySide = 0.3;
 // the return channel's floor: a steep start, then an even run to the tray
 const double channelHeadZ = -7.55, channelHeadY = 1.33, channelTopY = 1.55;
 const double channelHeight = 0.5, roofInner = 0.85, roofOuter = 0.6;
@@ -167,10 +166,19 @@ static double RoofY(double x, double z)
     return ChannelY(z) + roofInner + (roofOuter - roofInner) * t;
 }
 
+// The return box's floor: a ball that lands in it, however it bounces, runs into
+// the valley and along it into the channel without rubbing along a wall (pressed
+// against a wall a ball jams: the wall's grip stops it rolling).
 static double BoxFloorY(double x, double z)
 {
     using namespace layout;
-    return boxFloorY - boxSlopeX * x - boxSlopeZ * (z - returnZ);
+    double ux = valleyEndX - boxMinX, uz = boxFrontZ - valleyStartZ;
+    double len = std::sqrt(ux * ux + uz * uz);
+    ux /= len;
+    uz /= len;
+    double back = -((x - valleyEndX) * ux + (z - boxFrontZ) * uz);
+    double side = std::fabs((x - boxMinX) * -uz + (z - valleyStartZ) * ux);
+    return boxMouthY + back * valleySlope + side * valleySide;
 }
 
 // ---------------------------------------------------------------- building
@@ -606,9 +614,12 @@ static void BuildReturnBox(Builder* b)
     using namespace layout;
     const double bx0 = boxMinX, bx1 = channelMaxX, bz0 = boxBackZ, bz1 = boxFrontZ;
     const double bt = boxCeilingY, low = boxWallBottom;
-    GridQuad(b, P(bx0, BoxFloorY(bx0, bz1), bz1), P(bx1, BoxFloorY(bx1, bz1), bz1),
-             P(bx1, BoxFloorY(bx1, bz0), bz0), P(bx0, BoxFloorY(bx0, bz0), bz0), 1.0, kUp, kMatWood,
-             NewSurface(b));
+    auto floor = [](double x, double z) { return P(x, BoxFloorY(x, z), z); };
+    int surface = NewSurface(b);
+    Polygon(b, {floor(bx0, valleyStartZ), floor(bx0, bz0), floor(bx1, bz0), floor(bx1, bz1), floor(valleyEndX, bz1)},
+            kUp, kMatWood, surface, TexScale(kMatWood));
+    Polygon(b, {floor(bx0, valleyStartZ), floor(valleyEndX, bz1), floor(bx0, bz1)}, kUp, kMatWood, surface,
+            TexScale(kMatWood));
     Quad(b, P(bx0, bt, bz1), P(bx1, bt, bz1), P(bx1, bt, bz0), P(bx0, bt, bz0), kDown, kMatWood);
     Quad(b, P(bx0, low, bz0), P(bx0, low, bz1), P(bx0, bt, bz1), P(bx0, bt, bz0), kPosX, kMatWood);
     Quad(b, P(bx1, low, bz0), P(bx1, low, bz1), P(bx1, bt, bz1), P(bx1, bt, bz0), kNegX, kMatWood);
@@ -619,8 +630,8 @@ static void BuildReturnBox(Builder* b)
     Quad(b, P(channelMinX, channelTop, bz1), P(bx1, channelTop, bz1), P(bx1, bt, bz1),
          P(channelMinX, bt, bz1), kNegZ, kMatWood);
     // the small step down from the box floor into the channel
-    Polygon(b, {P(channelMinX, ChannelY(bz1), bz1), P(channelMaxX, ChannelY(bz1), bz1),
-                P(channelMaxX, BoxFloorY(channelMaxX, bz1), bz1), P(channelMinX, BoxFloorY(channelMinX, bz1), bz1)},
+    Polygon(b, {P(channelMinX, ChannelY(bz1), bz1), P(channelMaxX, ChannelY(bz1), bz1), floor(channelMaxX, bz1),
+                floor(valleyEndX, bz1), floor(channelMinX, bz1)},
             kPosZ, kMatWood, NewSurface(b), TexScale(kMatWood));
 }
 
