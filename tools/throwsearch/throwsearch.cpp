@@ -7,12 +7,15 @@
 //   ... throwsearch survey [throwsPerAim]
 // throws as an unsteady player would, each aim many times, and prints how often
 // each scores, how often it ends on the floor and whether every ball comes home.
+//   ... throwsearch probe|trace yaw pitch power
+// the scores of one aim's close neighbours, or where one throw's ball goes.
 #include "model/model.h"
 #include "physics/physics.h"
 #include "platform/newton/newton.h"
 #include "sound/sound.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
