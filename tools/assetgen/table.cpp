@@ -1,19 +1,21 @@
-// table.cpp -- the game's whole static world: the room and the ball-toss table.
+// table.cpp -- the game's whole static world: the room and the ball-toss machine.
 //
 // The player stands at z = 5 looking down -z. In front of him the balls wait in a
-// trough at z = 3.4; from it a gripping lane rises away from him into a steeper
-// target board with six holes (two 10s, two 25s and, in the top corners, two small
-// 100s). Behind the board a tall cabinet carries the backboard and hides the
-// return box where a scoring ball reappears; the box drains into a covered channel
-// along the right side that runs back down into the trough.
-// Every face a ball can land on slopes towards the trough or off the table, so a
-// ball comes to rest only in the trough or on the floor, and the room is closed.
+// trough at z = 3.4; from it a gripping lane rises away from him to a short, steep
+// jump. Behind the jump the target steps up in three tiers: a wide 10 pit that
+// catches whatever clears the jump, a shelf with the 25 pit in its middle, and a
+// top shelf with the two small 100 pockets in its outer corners. Tall side walls
+// and a backboard leaning over the target keep hard throws in the machine. Behind
+// the backboard the cabinet hides the return box where a scoring ball reappears;
+// the box drains into a covered channel along the right side that runs back down
+// into the trough.
+// Every face a ball can land on slopes towards the trough, a pit or off the
+// table, so a ball comes to rest only in the trough or on the floor, and the room
+// is closed.
 #include "tools/assetgen/assetgen.h"
 
 #include <algorithm>
 #include <cmath>
-
-static const double kPi = 3.14159265358979323846;
 
 // ---------------------------------------------------------------- materials
 // Numbers after "usemtl"; the table is loaded with texture base 1, so material n
@@ -38,49 +40,88 @@ const double roomMinX = -5.0, roomMaxX = 5.0;
 const double roomMinZ = -12.5, roomMaxZ = 7.5;
 const double ceiling = 8.0;
 // table columns across x
-const double leftRailOut = -1.3, leftRailIn = -1.1;   // left rail
-const double laneMinX = -1.1, laneMaxX = 1.1;         // lane and target board
-const double dividerIn = 1.1, dividerOut = 1.3;       // rail between lane and channel
+const double leftRailOut = -1.3, leftRailIn = -1.1;   // left wall
+const double laneMinX = -1.1, laneMaxX = 1.1;         // lane and target
+const double dividerIn = 1.1, dividerOut = 1.3;       // wall between lane and channel
 const double channelMinX = 1.3, channelMaxX = 1.8;    // covered return channel
 const double outerX = 2.0;                            // outer face of the channel
 // along z
 const double frontZ = 3.85;        // front face of the table
 const double trayWallZ = 3.75;     // inner face of the tray's front wall
 const double laneStartZ = 3.16;    // lane and channel end over the tray's back face
-const double boardStartZ = -1.0;   // lane turns into the steeper target board
-const double cabinetZ = -4.0;      // board meets the backboard, the cabinet's front
+const double kickZ = 0.4;          // the lane turns up into the jump
+const double lipZ = 0.15;          // the jump's lip, the front of the 10 pit
+const double riser1Z = -1.6;       // back of the 10 pit, front of the 25 shelf
+const double riser2Z = -2.8;       // back of the 25 shelf, front of the 100 shelf
+const double cabinetZ = -4.0;      // the backboard, the cabinet's front
 const double backZ = -9.6;         // back of the cabinet
 // heights and slopes
 const double laneStartY = 0.60, channelEndY = 0.64;
 const double laneSlope = 0.22169;  // tan 12.5 degrees
-const double boardSlope = 0.46631; // tan 25 degrees
+const double kickSlope = 0.57735;  // tan 30 degrees
+// the target: shelves fall towards the player at the lane's slope; the top shelf
+// also falls from its outer corners towards its middle
+const double tenLedge = 0.12, tenFloorY = 0.85, shelf25Y = 1.35, shelf100Y = 1.75, shelf100Vee = 0.22169;
+const double pit25HalfX = 0.5, pit25NearZ = -1.8, pit25FarZ = -2.5, pit25FloorY = 1.05;
+const double pocketX = 0.7, pocketZ = -3.15, pocketHalf = 0.19, pocketDepth = 0.3;
+// the side walls rise from the lane's rails to a hood over the target, which
+// climbs from over the jump's lip to the top of the leaning backboard
+const double cageFrontZ = 0.9, hoodFrontY = 3.9;
+// the backboard stands up to overhangLowY, then leans towards the player up to
+// the cabinet's roof, which falls away to the back
+const double backboardLowY = 1.95, overhangLowY = 2.8, overhangZ = -2.2, cabinetFrontTop = 4.6;
 // tray floor: y = trayFloorY + trayTiltX * |x - trayLowX| + trayTiltZ * (z - laneStartZ):
 // a shallow valley across the table, off the balls' column, rising 10 degrees
 // towards the player, so the balls line up along the tray's back
 const double trayLowX = 0.25, trayFloorY = 0.40, trayTiltX = 0.14, trayTiltZ = 0.18;
 const double trayWallHeight = 0.38, frontTopY = 0.95;
 const double trayRailTop = 1.2, rightRailTop = 1.45;
-const double cabinetFrontTop = 4.6, cabinetBackTop = 3.1;
-const double hiddenY = 1.0;        // faces start this low where the table hides them
 // return box around the return point (0, 2.332, -8.936), inside the cabinet:
-// floor y = boxFloorY - boxSlopeX * x - boxSlopeZ * (z - returnZ)
-const double returnZ = -8.936;
+// its floor is a shallow valley from the left wall to the channel's mouth
 const double boxMinX = -0.4, boxFrontZ = -8.55, boxBackZ = -9.3, boxCeilingY = 2.95, boxWallBottom = 1.4;
-const double boxFloorY = 2.10, boxSlopeX = 0.25, boxSlopeZ = 0.22;
+const double valleyStartZ = -8.95, valleyEndX = 1.55, boxMouthY = 1.63, valleySlope = 0.25, valleySide = 0.3;
 // the return channel's floor: a steep start, then an even run to the tray
 const double channelHeadZ = -7.55, channelHeadY = 1.33, channelTopY = 1.55;
 const double channelHeight = 0.5, roofInner = 0.85, roofOuter = 0.6;
 const double railRise = 0.4, railGable = 0.05;
-const double pocketDepth = 0.3;
 } // namespace layout
 
+// The lane's surface, and beyond kickZ the jump's.
 static double LaneY(double z)
 {
     using namespace layout;
-    if (z >= boardStartZ) {
+    if (z >= kickZ) {
         return laneStartY + (laneStartZ - z) * laneSlope;
     }
-    return laneStartY + (laneStartZ - boardStartZ) * laneSlope + (boardStartZ - z) * boardSlope;
+    return laneStartY + (laneStartZ - kickZ) * laneSlope + (kickZ - z) * kickSlope;
+}
+
+// The cabinet's roof, from the top of the leaning backboard back to the cabinet's back.
+static double CabinetRoofY(double z)
+{
+    using namespace layout;
+    return cabinetFrontTop - (overhangZ - z) * laneSlope;
+}
+
+// The hood over the target, from over the jump's lip up to the backboard's top.
+static double HoodY(double z)
+{
+    using namespace layout;
+    return hoodFrontY + (cabinetFrontTop - hoodFrontY) * (lipZ - z) / (lipZ - overhangZ);
+}
+
+// Top of the side walls behind cageFrontZ: a ramp up to the hood, then along the
+// hood and the cabinet's roof.
+static double CageTopY(double z, double frontTop)
+{
+    using namespace layout;
+    if (z <= overhangZ) {
+        return CabinetRoofY(z) + railGable;
+    }
+    if (z <= lipZ) {
+        return HoodY(z) + railGable;
+    }
+    return frontTop + (hoodFrontY + railGable - frontTop) * (cageFrontZ - z) / (cageFrontZ - lipZ);
 }
 
 // The tray lies below the lane's end, one ball deep. Its floor is a shallow valley
@@ -125,10 +166,19 @@ static double RoofY(double x, double z)
     return ChannelY(z) + roofInner + (roofOuter - roofInner) * t;
 }
 
+// The return box's floor: a ball that lands in it, however it bounces, runs into
+// the valley and along it into the channel without rubbing along a wall (pressed
+// against a wall a ball jams: the wall's grip stops it rolling).
 static double BoxFloorY(double x, double z)
 {
     using namespace layout;
-    return boxFloorY - boxSlopeX * x - boxSlopeZ * (z - returnZ);
+    double ux = valleyEndX - boxMinX, uz = boxFrontZ - valleyStartZ;
+    double len = std::sqrt(ux * ux + uz * uz);
+    ux /= len;
+    uz /= len;
+    double back = -((x - valleyEndX) * ux + (z - boxFrontZ) * uz);
+    double side = std::fabs((x - boxMinX) * -uz + (z - valleyStartZ) * ux);
+    return boxMouthY + back * valleySlope + side * valleySide;
 }
 
 // ---------------------------------------------------------------- building
@@ -332,18 +382,23 @@ static double Crossing(double z0, double z1, F f, G g)
 static void BuildRails(Builder* b)
 {
     using namespace layout;
-    auto leftTop = [](double z) { return std::max(trayRailTop, LaneY(z) + railRise); };
-    double leftMeet = Crossing(laneStartZ, boardStartZ, [](double z) { return LaneY(z) + railRise; },
+    // in front of the target the rails stand a little above the lane; round the
+    // target they rise to walls as high as the backboard
+    auto leftLow = [](double z) { return std::max(trayRailTop, LaneY(z) + railRise); };
+    auto leftTop = [&](double z) { return z >= cageFrontZ ? leftLow(z) : CageTopY(z, leftLow(cageFrontZ)); };
+    double leftMeet = Crossing(laneStartZ, cageFrontZ, [](double z) { return LaneY(z) + railRise; },
                                [](double) { return trayRailTop; });
-    BuildRail(b, leftRailOut, leftRailIn, frontZ, cabinetZ, {laneStartZ, leftMeet, boardStartZ}, leftTop);
+    BuildRail(b, leftRailOut, leftRailIn, frontZ, cabinetZ, {laneStartZ, leftMeet, cageFrontZ, lipZ, overhangZ},
+              leftTop);
     // beside the tray, the right rail; further back the channel's outer wall takes over
     BuildRail(b, channelMaxX, outerX, frontZ, laneStartZ, {}, [](double) { return rightRailTop; });
     // the divider stands above both the lane and the channel's roof
     auto laneSide = [](double z) { return LaneY(z) + railRise; };
     auto roofSide = [](double z) { return RoofY(dividerOut, z) + railGable; };
-    double cross = Crossing(laneStartZ, cabinetZ, laneSide, roofSide);
-    BuildRail(b, dividerIn, dividerOut, laneStartZ, cabinetZ, {cross, boardStartZ},
-              [&](double z) { return std::max(laneSide(z), roofSide(z)); });
+    auto low = [&](double z) { return std::max(laneSide(z), roofSide(z)); };
+    double cross = Crossing(laneStartZ, cageFrontZ, laneSide, roofSide);
+    BuildRail(b, dividerIn, dividerOut, laneStartZ, cabinetZ, {cross, cageFrontZ, lipZ, overhangZ},
+              [&](double z) { return z >= cageFrontZ ? low(z) : CageTopY(z, low(cageFrontZ)); });
 }
 
 // ---------------------------------------------------------------- lane, tray, channel
@@ -352,10 +407,12 @@ static void BuildLaneAndTray(Builder* b)
 {
     using namespace layout;
     const double xl = laneMinX, xr = channelMaxX; // the tray spans lane, divider and channel
-    // lane: the rough rolling face from the tray up to the target board
+    // lane: the rough rolling face from the tray up to the jump, and the jump
     GridQuad(b, P(laneMinX, LaneY(laneStartZ), laneStartZ), P(laneMaxX, LaneY(laneStartZ), laneStartZ),
-             P(laneMaxX, LaneY(boardStartZ), boardStartZ), P(laneMinX, LaneY(boardStartZ), boardStartZ),
-             1.1, kUp, kMatLane, NewSurface(b));
+             P(laneMaxX, LaneY(kickZ), kickZ), P(laneMinX, LaneY(kickZ), kickZ), 1.1, kUp, kMatLane,
+             NewSurface(b));
+    Quad(b, P(laneMinX, LaneY(kickZ), kickZ), P(laneMaxX, LaneY(kickZ), kickZ), P(laneMaxX, LaneY(lipZ), lipZ),
+         P(laneMinX, LaneY(lipZ), lipZ), kUp, kMatLane);
     // tray: rough so balls settle instead of bouncing
     const double backX[5] = {laneMinX, trayLowX, laneMaxX, channelMinX, channelMaxX};
     int back = NewSurface(b);
@@ -421,185 +478,96 @@ static void BuildChannels(Builder* b)
             kPosZ, kMatWood, NewSurface(b), TexScale(kMatWood));
 }
 
-// ---------------------------------------------------------------- target deck
+// ---------------------------------------------------------------- target
 
-struct Hole {
-    double x, z, radius;
+// The 25 shelf: falls towards the player into the 10 pit.
+static double Shelf25Y(double z)
+{
+    using namespace layout;
+    return shelf25Y + (riser1Z - z) * laneSlope;
+}
+
+// The 100 shelf: falls towards the player and from its outer corners towards its
+// middle, so what lands on it runs off its middle onto the 25 shelf behind the pit.
+static double Shelf100Y(double x, double z)
+{
+    using namespace layout;
+    return shelf100Y + std::fabs(x) * shelf100Vee + (riser2Z - z) * laneSlope;
+}
+
+// A rectangular pit in a planar shelf, seen from above: x0 < x1, zNear > zFar.
+struct Pit {
+    double x0, x1, zNear, zFar, floorY;
     int material;
 };
 
-// Hole rows across the deck, nearest first.
-static const Hole kHoles[] = {
-    {-0.55, -1.65, 0.30, kMatHole10}, {0.55, -1.65, 0.30, kMatHole10},
-    {-0.45, -2.60, 0.26, kMatHole25}, {0.45, -2.60, 0.26, kMatHole25},
-    {-0.80, -3.50, 0.21, kMatHole100}, {0.80, -3.50, 0.21, kMatHole100},
-};
-
-enum { kHoleSides = 16 };
-
-// One band of the deck between z0 (near) and z1 (far), cut into cells at `cuts`.
-struct DeckBand {
-    double z0, z1;
-    std::vector<double> cuts;   // x of the cell edges, including both sides
-};
-
-static double HoleAngle(int i)
+// A planar shelf between x0 and x1 and from zNear back to zFar, its height given
+// by shelfY, with an optional pit cut out: the cells round the pit, the pit's
+// walls and its scoring floor.
+template <typename ShelfFn>
+static void Shelf(Builder* b, double x0, double x1, double zNear, double zFar, const Pit* pit, ShelfFn shelfY)
 {
-    return 2.0 * kPi * i / kHoleSides;
-}
-
-// Rim point i of a hole, in x and z (counter-clockwise seen from above).
-static void HolePoint(const Hole& h, int i, double* x, double* z)
-{
-    *x = h.x + h.radius * std::cos(HoleAngle(i));
-    *z = h.z - h.radius * std::sin(HoleAngle(i));
-}
-
-static Point3 OnDeck(double x, double z)
-{
-    return P(x, LaneY(z), z);
-}
-
-static double AngleFrom(double cx, double cz, double x, double z)
-{
-    double a = std::atan2(-(z - cz), x - cx);
-    return a < 0.0 ? a + 2.0 * kPi : a;
-}
-
-// The cell's outline counter-clockwise seen from above, with the cut points of
-// the neighbouring bands on its edges so the surface has no T-junctions.
-static std::vector<Point3> CellOutline(double xa, double xb, double z0, double z1,
-                                       const std::vector<double>& nearCuts,
-                                       const std::vector<double>& farCuts)
-{
-    std::vector<Point3> out;
-    out.push_back(OnDeck(xa, z0));
-    for (double c : nearCuts) {
-        if (c > xa + 1e-9 && c < xb - 1e-9) {
-            out.push_back(OnDeck(c, z0));
+    auto on = [&](double x, double z) { return P(x, shelfY(x, z), z); };
+    int surface = NewSurface(b);
+    std::vector<double> xs = {x0, x1}, zs = {zNear, zFar};
+    if (pit != nullptr) {
+        xs = {x0, pit->x0, pit->x1, x1};
+        zs = {zNear, pit->zNear, pit->zFar, zFar};
+    }
+    for (size_t j = 0; j + 1 < zs.size(); ++j) {
+        for (size_t i = 0; i + 1 < xs.size(); ++i) {
+            if (pit != nullptr && i == 1 && j == 1) {
+                continue;
+            }
+            Polygon(b, {on(xs[i], zs[j]), on(xs[i + 1], zs[j]), on(xs[i + 1], zs[j + 1]), on(xs[i], zs[j + 1])},
+                    kUp, kMatLane, surface, TexScale(kMatLane));
         }
     }
-    out.push_back(OnDeck(xb, z0));
-    out.push_back(OnDeck(xb, z1));
-    for (auto it = farCuts.rbegin(); it != farCuts.rend(); ++it) {
-        if (*it > xa + 1e-9 && *it < xb - 1e-9) {
-            out.push_back(OnDeck(*it, z1));
-        }
+    if (pit == nullptr) {
+        return;
     }
-    out.push_back(OnDeck(xa, z1));
-    return out;
-}
-
-static void AddDeckTriangle(Builder* b, Point3 p0, Point3 p1, Point3 p2, int surface)
-{
-    Polygon(b, {p0, p1, p2}, kUp, kMatLane, surface, TexScale(kMatLane));
-}
-
-// The ring between a hole's rim and its cell's outline, zipped by angle.
-static void HoleCell(Builder* b, const Hole& h, const std::vector<Point3>& outline, int surface)
-{
-    size_t m = outline.size();
-    std::vector<double> angles(m);
-    size_t start = 0;
-    for (size_t j = 0; j < m; ++j) {
-        angles[j] = AngleFrom(h.x, h.z, outline[j].x, outline[j].z);
-        if (angles[j] < angles[start]) {
-            start = j;
-        }
-    }
-    // walk both loops once around; each step advances the one whose next point
-    // comes first by angle
-    int i = 0;
-    size_t j = 0;
-    auto outerAngle = [&](size_t k) {
-        double a = angles[(start + k) % m];
-        return k >= m ? a + 2.0 * kPi : a;
-    };
-    auto rim = [&](int k) {
-        double x, z;
-        HolePoint(h, k % kHoleSides, &x, &z);
-        return OnDeck(x, z);
-    };
-    auto outer = [&](size_t k) { return outline[(start + k) % m]; };
-    // the first outline point may lie ahead of rim point 0: close that wedge at the end
-    while (i < kHoleSides || j < m) {
-        double nextRim = i < kHoleSides ? HoleAngle(i + 1) : 1e9;
-        double nextOuter = j < m ? outerAngle(j + 1) : 1e9;
-        if (nextRim <= nextOuter) {
-            AddDeckTriangle(b, rim(i), outer(j), rim(i + 1), surface);
-            ++i;
-        } else {
-            AddDeckTriangle(b, rim(i), outer(j), outer(j + 1), surface);
-            ++j;
-        }
-    }
-}
-
-static void Pocket(Builder* b, const Hole& h)
-{
-    using namespace layout;
-    double lowest = 1e9;
-    for (int i = 0; i < kHoleSides; ++i) {
-        double x, z;
-        HolePoint(h, i, &x, &z);
-        lowest = std::min(lowest, LaneY(z));
-    }
-    double bottom = lowest - pocketDepth;
+    const double fy = pit->floorY;
+    const double px0 = pit->x0, px1 = pit->x1, pn = pit->zNear, pf = pit->zFar;
     int wall = NewSurface(b);
-    std::vector<Point3> floor;
-    for (int i = 0; i < kHoleSides; ++i) {
-        double xa, za, xc, zc;
-        HolePoint(h, i, &xa, &za);
-        HolePoint(h, i + 1, &xc, &zc);
-        // seen from the hole's axis
-        Point3 facing = {h.x - (xa + xc) / 2.0, 0.0, h.z - (za + zc) / 2.0};
-        Polygon(b, {OnDeck(xa, za), P(xa, bottom, za), P(xc, bottom, zc), OnDeck(xc, zc)}, facing,
-                kMatWood, wall, 1.0);
-        floor.push_back(P(xa, bottom, za));
-    }
-    Polygon(b, floor, kUp, h.material, NewSurface(b), 1.0);
+    Polygon(b, {P(px0, fy, pn), P(px1, fy, pn), on(px1, pn), on(px0, pn)}, kNegZ, kMatLane, wall, 1.0);
+    Polygon(b, {P(px0, fy, pf), P(px1, fy, pf), on(px1, pf), on(px0, pf)}, kPosZ, kMatLane, wall, 1.0);
+    Polygon(b, {P(px0, fy, pn), P(px0, fy, pf), on(px0, pf), on(px0, pn)}, kPosX, kMatLane, wall, 1.0);
+    Polygon(b, {P(px1, fy, pn), P(px1, fy, pf), on(px1, pf), on(px1, pn)}, kNegX, kMatLane, wall, 1.0);
+    Polygon(b, {P(px0, fy, pn), P(px1, fy, pn), P(px1, fy, pf), P(px0, fy, pf)}, kUp, pit->material,
+            NewSurface(b), 1.0);
 }
 
-static void BuildDeck(Builder* b)
+static void BuildTarget(Builder* b)
 {
     using namespace layout;
     const double l = laneMinX, r = laneMaxX;
-    std::vector<DeckBand> bands = {
-        {boardStartZ, -1.3, {l, 0.0, r}}, {-1.3, -2.0, {l, 0.0, r}},
-        {-2.0, -2.25, {l, 0.0, r}},       {-2.25, -2.95, {l, 0.0, r}},
-        {-2.95, -3.1, {l, -0.5, 0.0, 0.5, r}},
-        {-3.1, -3.9, {l, -0.5, 0.5, r}},  {-3.9, cabinetZ, {l, -0.5, 0.5, r}},
-    };
-    int surface = NewSurface(b);
-    for (size_t k = 0; k < bands.size(); ++k) {
-        const DeckBand& band = bands[k];
-        std::vector<double> nearCuts = k > 0 ? bands[k - 1].cuts : std::vector<double>();
-        std::vector<double> farCuts = k + 1 < bands.size() ? bands[k + 1].cuts : std::vector<double>();
-        for (size_t c = 0; c + 1 < band.cuts.size(); ++c) {
-            double xa = band.cuts[c], xb = band.cuts[c + 1];
-            std::vector<Point3> outline = CellOutline(xa, xb, band.z0, band.z1, nearCuts, farCuts);
-            const Hole* hole = nullptr;
-            for (const Hole& h : kHoles) {
-                if (h.x > xa && h.x < xb && h.z < band.z0 && h.z > band.z1) {
-                    hole = &h;
-                }
-            }
-            if (hole != nullptr) {
-                HoleCell(b, *hole, outline, surface);
-                Pocket(b, *hole);
-            } else {
-                // fanned from its middle: the outline has points along its edges
-                Point3 mid = {0.0, 0.0, 0.0};
-                for (const Point3& p : outline) {
-                    mid.x += p.x / outline.size();
-                    mid.z += p.z / outline.size();
-                }
-                mid = OnDeck(mid.x, mid.z);
-                for (size_t i = 0; i < outline.size(); ++i) {
-                    AddDeckTriangle(b, mid, outline[i], outline[(i + 1) % outline.size()], surface);
-                }
-            }
-        }
+    // The target's faces are all of the rough lane wood, which swallows a ball's
+    // bounce: a hard throw drops into the pit below where it hits instead of
+    // flying back out over the lane.
+    // The 10 pit, as wide as the lane, starts with a level ledge at the jump's
+    // lip: a ball that crawls over the lip and stops there has cleared the jump.
+    const double lipY = LaneY(lipZ), ledgeZ = lipZ - tenLedge;
+    Quad(b, P(l, lipY, lipZ), P(r, lipY, lipZ), P(r, lipY, ledgeZ), P(l, lipY, ledgeZ), kUp, kMatHole10);
+    Quad(b, P(l, tenFloorY, ledgeZ), P(r, tenFloorY, ledgeZ), P(r, lipY, ledgeZ), P(l, lipY, ledgeZ), kNegZ,
+         kMatLane);
+    GridQuad(b, P(l, tenFloorY, ledgeZ), P(r, tenFloorY, ledgeZ), P(r, tenFloorY, riser1Z), P(l, tenFloorY, riser1Z),
+             1.1, kUp, kMatHole10, NewSurface(b));
+    Quad(b, P(l, tenFloorY, riser1Z), P(r, tenFloorY, riser1Z), P(r, shelf25Y, riser1Z), P(l, shelf25Y, riser1Z),
+         kPosZ, kMatLane);
+    // the 25 shelf with its pit in the middle
+    const Pit pit25 = {-pit25HalfX, pit25HalfX, pit25NearZ, pit25FarZ, pit25FloorY, kMatHole25};
+    Shelf(b, l, r, riser1Z, riser2Z, &pit25, [](double, double z) { return Shelf25Y(z); });
+    // the 100 shelf, each half with its pocket in the outer corner
+    double lowest = Shelf100Y(pocketX - pocketHalf, pocketZ + pocketHalf);
+    double pocketFloor = lowest - pocketDepth;
+    for (int side = -1; side <= 1; side += 2) {
+        double xa = side < 0 ? l : 0.0, xb = side < 0 ? 0.0 : r;
+        double px = side * pocketX;
+        Quad(b, P(xa, Shelf25Y(riser2Z), riser2Z), P(xb, Shelf25Y(riser2Z), riser2Z),
+             P(xb, Shelf100Y(xb, riser2Z), riser2Z), P(xa, Shelf100Y(xa, riser2Z), riser2Z), kPosZ, kMatLane);
+        const Pit pocket = {px - pocketHalf, px + pocketHalf, pocketZ + pocketHalf, pocketZ - pocketHalf,
+                            pocketFloor, kMatHole100};
+        Shelf(b, xa, xb, riser2Z, cabinetZ, &pocket, [](double x, double z) { return Shelf100Y(x, z); });
     }
 }
 
@@ -609,20 +577,33 @@ static void BuildCabinet(Builder* b)
 {
     using namespace layout;
     const double x0 = leftRailOut, x1 = outerX, zf = cabinetZ, zb = backZ;
-    const double top = cabinetFrontTop, back = cabinetBackTop;
-    const double cx0 = channelMinX, cx1 = channelMaxX;
-    double channelTop = ChannelY(zf) + channelHeight;
-    // the backboard, with the channel's opening left out
-    Quad(b, P(x0, hiddenY, zf), P(cx0, hiddenY, zf), P(cx0, top, zf), P(x0, top, zf), kPosZ, kMatBackboard);
-    Quad(b, P(cx0, channelTop, zf), P(cx1, channelTop, zf), P(cx1, top, zf), P(cx0, top, zf), kPosZ,
+    const double l = laneMinX, r = laneMaxX;
+    // the backboard, leaning over the target from overhangLowY up
+    Quad(b, P(l, backboardLowY, zf), P(r, backboardLowY, zf), P(r, overhangLowY, zf), P(l, overhangLowY, zf), kPosZ,
          kMatBackboard);
-    Quad(b, P(cx1, hiddenY, zf), P(x1, hiddenY, zf), P(x1, top, zf), P(cx1, top, zf), kPosZ, kMatBackboard);
-    // roof falling away to the back, sides and back
-    Quad(b, P(x0, top, zf), P(x1, top, zf), P(x1, back, zb), P(x0, back, zb), {0, 1, 0}, kMatWood);
-    Polygon(b, {P(x0, 0, zf), P(x0, top, zf), P(x0, back, zb), P(x0, 0, zb)}, kNegX, kMatWood, NewSurface(b),
+    Quad(b, P(l, overhangLowY, zf), P(r, overhangLowY, zf), P(r, cabinetFrontTop, overhangZ),
+         P(l, cabinetFrontTop, overhangZ), {0, -1, 1}, kMatBackboard);
+    // the hood: its underside stops a ball bounding up off the target, and what
+    // lands on it rolls off its front over the jump
+    Quad(b, P(l, hoodFrontY, lipZ), P(r, hoodFrontY, lipZ), P(r, cabinetFrontTop, overhangZ),
+         P(l, cabinetFrontTop, overhangZ), kDown, kMatWood);
+    Quad(b, P(l, hoodFrontY, lipZ), P(r, hoodFrontY, lipZ), P(r, cabinetFrontTop, overhangZ),
+         P(l, cabinetFrontTop, overhangZ), kUp, kMatWood);
+    // roof falling away to the back from the backboard's top edge
+    const double zt = overhangZ, top = cabinetFrontTop, back = CabinetRoofY(zb), atFront = CabinetRoofY(zf);
+    Quad(b, P(x0, top, zt), P(x1, top, zt), P(x1, back, zb), P(x0, back, zb), kUp, kMatWood);
+    // over the channel, between the divider and the cabinet's side, the roof's front
+    Polygon(b, {P(channelMinX, RoofY(channelMinX, zt), zt), P(x1, RoofY(x1, zt), zt), P(x1, top, zt),
+                P(channelMinX, top, zt)},
+            kPosZ, kMatWood, NewSurface(b), TexScale(kMatWood));
+    // sides and back; the left wall of the target stands in front of the left side
+    Polygon(b, {P(x0, 0, zf), P(x0, atFront, zf), P(x0, back, zb), P(x0, 0, zb)}, kNegX, kMatWood, NewSurface(b),
             TexScale(kMatWood));
-    Polygon(b, {P(x1, 0, zf), P(x1, top, zf), P(x1, back, zb), P(x1, 0, zb)}, kPosX, kMatWood, NewSurface(b),
+    int right = NewSurface(b);
+    Polygon(b, {P(x1, 0, zf), P(x1, atFront, zf), P(x1, back, zb), P(x1, 0, zb)}, kPosX, kMatWood, right,
             TexScale(kMatWood));
+    Polygon(b, {P(x1, RoofY(x1, zf), zf), P(x1, RoofY(x1, zt), zt), P(x1, top, zt), P(x1, atFront, zf)}, kPosX,
+            kMatWood, right, TexScale(kMatWood));
     Quad(b, P(x0, 0, zb), P(x1, 0, zb), P(x1, back, zb), P(x0, back, zb), kNegZ, kMatWood);
 }
 
@@ -633,9 +614,12 @@ static void BuildReturnBox(Builder* b)
     using namespace layout;
     const double bx0 = boxMinX, bx1 = channelMaxX, bz0 = boxBackZ, bz1 = boxFrontZ;
     const double bt = boxCeilingY, low = boxWallBottom;
-    GridQuad(b, P(bx0, BoxFloorY(bx0, bz1), bz1), P(bx1, BoxFloorY(bx1, bz1), bz1),
-             P(bx1, BoxFloorY(bx1, bz0), bz0), P(bx0, BoxFloorY(bx0, bz0), bz0), 1.0, kUp, kMatWood,
-             NewSurface(b));
+    auto floor = [](double x, double z) { return P(x, BoxFloorY(x, z), z); };
+    int surface = NewSurface(b);
+    Polygon(b, {floor(bx0, valleyStartZ), floor(bx0, bz0), floor(bx1, bz0), floor(bx1, bz1), floor(valleyEndX, bz1)},
+            kUp, kMatWood, surface, TexScale(kMatWood));
+    Polygon(b, {floor(bx0, valleyStartZ), floor(valleyEndX, bz1), floor(bx0, bz1)}, kUp, kMatWood, surface,
+            TexScale(kMatWood));
     Quad(b, P(bx0, bt, bz1), P(bx1, bt, bz1), P(bx1, bt, bz0), P(bx0, bt, bz0), kDown, kMatWood);
     Quad(b, P(bx0, low, bz0), P(bx0, low, bz1), P(bx0, bt, bz1), P(bx0, bt, bz0), kPosX, kMatWood);
     Quad(b, P(bx1, low, bz0), P(bx1, low, bz1), P(bx1, bt, bz1), P(bx1, bt, bz0), kNegX, kMatWood);
@@ -646,8 +630,8 @@ static void BuildReturnBox(Builder* b)
     Quad(b, P(channelMinX, channelTop, bz1), P(bx1, channelTop, bz1), P(bx1, bt, bz1),
          P(channelMinX, bt, bz1), kNegZ, kMatWood);
     // the small step down from the box floor into the channel
-    Polygon(b, {P(channelMinX, ChannelY(bz1), bz1), P(channelMaxX, ChannelY(bz1), bz1),
-                P(channelMaxX, BoxFloorY(channelMaxX, bz1), bz1), P(channelMinX, BoxFloorY(channelMinX, bz1), bz1)},
+    Polygon(b, {P(channelMinX, ChannelY(bz1), bz1), P(channelMaxX, ChannelY(bz1), bz1), floor(channelMaxX, bz1),
+                floor(valleyEndX, bz1), floor(channelMinX, bz1)},
             kPosZ, kMatWood, NewSurface(b), TexScale(kMatWood));
 }
 
@@ -658,7 +642,7 @@ void MakeTableMesh(Mesh* mesh)
     BuildRails(&b);
     BuildLaneAndTray(&b);
     BuildChannels(&b);
-    BuildDeck(&b);
+    BuildTarget(&b);
     BuildCabinet(&b);
     BuildReturnBox(&b);
 }
