@@ -98,9 +98,15 @@ bool RenderText(const std::string& fontPath, const std::string& text, int pixelW
     return true;
 }
 
-// The HUD prints 8-pixel glyphs from 16-pixel cells, so each glyph is drawn wide
-// and tall enough to fill its cell and stay readable at half size.
-enum { kCell = 16, kGlyphEmWidth = 21, kGlyphEmHeight = 16, kBaseline = 12 };
+// The HUD prints 8-pixel glyphs from 16-pixel cells, which the GPU reads from the
+// half- and quarter-size mipmaps. Each cell keeps its ink in a 12-pixel box at
+// its lower left and leaves a transparent band of 4 pixels along its top and
+// right edges: the band is one whole texel of the quarter-size image, so no
+// glyph's ink shares a texel or a filter footprint with a neighbour there (a
+// space would otherwise print as a line from the glyph under it). The glyph is
+// drawn wide and tall enough to fill its box and stay readable at half size.
+enum { kCell = 16, kGap = 4, kInk = kCell - kGap };
+enum { kGlyphEmWidth = 15, kGlyphEmHeight = 11, kBaseline = kGap + 9 };
 
 static bool HasGlyph(unsigned code)
 {
@@ -116,13 +122,13 @@ static void DrawGlyphInCell(FT_Face face, unsigned code, Image* out)
     int cellX = (int)(code % 16) * kCell;
     int cellY = (int)(code / 16) * kCell;
     int advance = (int)(g->advance.x >> 6);
-    int pen = (kCell - advance) / 2;
+    int pen = (kInk - advance) / 2;
     for (unsigned j = 0; j < g->bitmap.rows; ++j) {
         for (unsigned i = 0; i < g->bitmap.width; ++i) {
             int x = pen + g->bitmap_left + (int)i;
             int y = kBaseline - g->bitmap_top + (int)j;
-            if (x < 0 || y < 0 || x >= kCell || y >= kCell) {
-                continue; // never bleed into a neighbouring cell
+            if (x < 0 || y < kGap || x >= kInk || y >= kCell) {
+                continue; // the gap stays clear
             }
             double a = g->bitmap.buffer[j * g->bitmap.pitch + i] / 255.0;
             ImageSet(out, cellX + x, cellY + y, 1.0, 1.0, 1.0, a);
