@@ -115,6 +115,12 @@ GLuint BuildMarkerList();
 // look-at and hold step, the shadow-receiving pass, then the marker.
 void RenderScene(const SceneView* view);
 
+// RenderScene's three passes one at a time, for measuring each on its own; the
+// light must already be placed (RenderScene places it).
+void RenderDepthPass(const SceneView* view);
+void RenderCameraPass(const SceneView* view);
+void RenderShadowReceivingPass(const SceneView* view);
+
 // ---- Texture table ----
 
 // Fills entries 1 to 10 of the texture table from Textures/ (11 and 12 stay 0).

@@ -1,0 +1,308 @@
+// fragment_bench.cpp -- how much fragment work each pass of the frame asks for:
+// occlusion-query counts per pass and per model group, against the 307,200
+// pixels of the 640 x 480 window, from a few views of the standing spot.
+//   run from the repository root under Xvfb: bench_fragments
+// For each pass it prints the fragments rasterized (depth test forced to
+// always pass: the depth complexity), the fragments that passed the depth test
+// in the game's own state, and, where the driver counts them, the fragment
+// shader invocations (equal to "rasterized" when early depth rejection is off).
+#include "game/game.h"
+#include "model/model.h"
+#include "platform/glfw2/glfw2.h"
+
+#include <GL/glext.h>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+static const double kScreenPixels = 640.0 * 480.0;
+
+typedef void (*GenQueriesProc)(GLsizei, GLuint*);
+typedef void (*BeginQueryProc)(GLenum, GLuint);
+typedef void (*EndQueryProc)(GLenum);
+typedef void (*GetQueryObjectui64Proc)(GLuint, GLenum, GLuint64*);
+typedef void (*DeleteQueriesProc)(GLsizei, const GLuint*);
+
+struct QueryProcs {
+    GenQueriesProc gen;
+    BeginQueryProc begin;
+    EndQueryProc end;
+    GetQueryObjectui64Proc result;
+    DeleteQueriesProc remove;
+    int shaderInvocations;   // the driver counts fragment shader invocations
+};
+
+static QueryProcs LoadQueryProcs()
+{
+    QueryProcs q;
+    q.gen = (GenQueriesProc)glfwGetProcAddress("glGenQueries");
+    q.begin = (BeginQueryProc)glfwGetProcAddress("glBeginQuery");
+    q.end = (EndQueryProc)glfwGetProcAddress("glEndQuery");
+    q.result = (GetQueryObjectui64Proc)glfwGetProcAddress("glGetQueryObjectui64v");
+    q.remove = (DeleteQueriesProc)glfwGetProcAddress("glDeleteQueries");
+    q.shaderInvocations = glfwExtensionSupported("GL_ARB_pipeline_statistics_query");
+    return q;
+}
+
+// What one pass cost: fragments that passed the depth test, and the fragment
+// shader invocations (0 when the driver does not count them).
+struct PassCount {
+    double passed;
+    double shaded;
+};
+
+typedef void (*PassProc)(const SceneView*);
+
+static PassCount CountPass(const QueryProcs& q, PassProc pass, const SceneView* view)
+{
+    GLuint ids[2];
+    q.gen(2, ids);
+    q.begin(GL_SAMPLES_PASSED, ids[0]);
+    if (q.shaderInvocations)
+        q.begin(GL_FRAGMENT_SHADER_INVOCATIONS_ARB, ids[1]);
+    pass(view);
+    if (q.shaderInvocations)
+        q.end(GL_FRAGMENT_SHADER_INVOCATIONS_ARB);
+    q.end(GL_SAMPLES_PASSED);
+    GLuint64 passed = 0, shaded = 0;
+    q.result(ids[0], GL_QUERY_RESULT, &passed);
+    if (q.shaderInvocations)
+        q.result(ids[1], GL_QUERY_RESULT, &shaded);
+    q.remove(2, ids);
+    return PassCount{(double)passed, (double)shaded};
+}
+
+enum { kPassCount = 3 };
+static const char* const kPassNames[kPassCount] = {"shadow (depth, 2048x2048)", "lit",
+                                                   "receiving"};
+
+// The three passes of one frame, counted, with the depth test as the game
+// sets it or forced to always pass.
+static void CountFrame(const QueryProcs& q, const SceneView* view, bool depthAlways,
+                       PassCount out[kPassCount])
+{
+    RenderScene(view);   // places the light and computes its view
+    glDepthFunc(depthAlways ? GL_ALWAYS : GL_LEQUAL);
+    PassCount none = {0.0, 0.0};
+    out[0] = shadowsEnabled ? CountPass(q, RenderDepthPass, view) : none;
+    out[1] = CountPass(q, RenderCameraPass, view);
+    out[2] = shadowsEnabled ? CountPass(q, RenderShadowReceivingPass, view) : none;
+    glDepthFunc(GL_LEQUAL);
+}
+
+// The table drawn with only its first `groups` material groups (0: balls only).
+struct PrefixLists {
+    GLuint textured, plain;
+};
+
+static PrefixLists CompilePrefix(Game* game, unsigned int groups)
+{
+    Model part = *game->modelSlots[0];
+    part.materialCount = groups;
+    PrefixLists lists = {glGenLists(1), glGenLists(1)};
+    glNewList(lists.textured, GL_COMPILE);
+    DrawModelTextured(&part, game->textures);
+    glEndList();
+    glNewList(lists.plain, GL_COMPILE);
+    DrawModelPlain(&part);
+    glEndList();
+    return lists;
+}
+
+static double Faces(const MaterialGroup* g)
+{
+    return g->lastFace == 0xFFFFFFFFu || g->lastFace < g->firstFace
+               ? 0.0 : (double)(g->lastFace - g->firstFace + 1);
+}
+
+static void PrintView(const QueryProcs& q, Game* game, SceneView* view, const char* name)
+{
+    Model* table = game->modelSlots[0];
+    unsigned int groups = table->materialCount;
+    // counts[k][mode][pass]: the scene with the table's first k groups.
+    std::vector<PassCount> counts((size_t)(groups + 1) * 2 * kPassCount);
+    int* textured = &game->objects[0].texturedListIds[0];
+    int* plain = &game->objects[0].plainListIds[0];
+    int keepTextured = *textured, keepPlain = *plain;
+    for (unsigned int k = 0; k <= groups; ++k) {
+        PrefixLists lists = CompilePrefix(game, k);
+        *textured = (int)lists.textured;
+        *plain = (int)lists.plain;
+        for (int mode = 0; mode < 2; ++mode)
+            CountFrame(q, view, mode == 1, &counts[((size_t)k * 2 + mode) * kPassCount]);
+        glDeleteLists(lists.textured, 1);
+        glDeleteLists(lists.plain, 1);
+    }
+    *textured = keepTextured;
+    *plain = keepPlain;
+
+    auto at = [&](unsigned int k, int mode, int pass) -> const PassCount& {
+        return counts[((size_t)k * 2 + mode) * kPassCount + pass];
+    };
+    std::printf("\n== view: %s (eye %.2f %.2f %.2f, forward %.2f %.2f %.2f)\n", name,
+                game->player.frame.position.x, game->player.frame.position.y,
+                game->player.frame.position.z, game->player.forward.x,
+                game->player.forward.y, game->player.forward.z);
+    std::printf("%-27s %12s %9s %12s %9s %12s %9s\n", "pass", "rasterized", "/screen",
+                "depth-passed", "/screen", "shaded", "/screen");
+    for (int p = 0; p < kPassCount; ++p) {
+        const PassCount& all = at(groups, 1, p);
+        const PassCount& game_ = at(groups, 0, p);
+        std::printf("%-27s %12.0f %9.2f %12.0f %9.2f %12.0f %9.2f\n", kPassNames[p], all.passed,
+                    all.passed / kScreenPixels, game_.passed, game_.passed / kScreenPixels,
+                    game_.shaded, game_.shaded / kScreenPixels);
+    }
+    std::printf("per group, in drawing order (rasterized / depth-passed / shaded, /screen):\n");
+    std::printf("%-16s %6s", "group", "faces");
+    for (int p = 0; p < kPassCount; ++p)
+        std::printf("   %-24.24s", kPassNames[p]);
+    std::printf("\n");
+    for (unsigned int k = 0; k <= groups; ++k) {
+        char label[32];
+        double faces = 0.0;
+        if (k == 0) {
+            std::snprintf(label, sizeof label, "six balls");
+            faces = 6.0 * (double)game->modelSlots[1]->faceCount;
+        } else {
+            const MaterialGroup* g = &table->materials[k - 1];
+            std::snprintf(label, sizeof label, "table tex %u", g->texture);
+            faces = Faces(g);
+        }
+        std::printf("%-16s %6.0f", label, faces);
+        for (int p = 0; p < kPassCount; ++p) {
+            double r = at(k, 1, p).passed - (k ? at(k - 1, 1, p).passed : 0.0);
+            double d = at(k, 0, p).passed - (k ? at(k - 1, 0, p).passed : 0.0);
+            double s = at(k, 0, p).shaded - (k ? at(k - 1, 0, p).shaded : 0.0);
+            std::printf("   %7.3f %7.3f %7.3f ", r / kScreenPixels, d / kScreenPixels,
+                        s / kScreenPixels);
+        }
+        std::printf("\n");
+    }
+}
+
+// The table drawn in the opposite order: last group first, each group's faces
+// last first (the room before what stands in it, far before near).
+static PrefixLists CompileReversed(Game* game)
+{
+    const Model* table = game->modelSlots[0];
+    Model reversed = *table;
+    std::vector<Face> faces(table->faces, table->faces + table->faceCount);
+    std::reverse(faces.begin(), faces.end());
+    std::vector<MaterialGroup> groups(table->materials, table->materials + table->materialCount);
+    std::reverse(groups.begin(), groups.end());
+    for (MaterialGroup& g : groups) {
+        if (Faces(&g) == 0.0)
+            continue;
+        unsigned int first = table->faceCount - 1 - g.lastFace;
+        g.lastFace = table->faceCount - 1 - g.firstFace;
+        g.firstFace = first;
+    }
+    reversed.faces = faces.data();
+    reversed.materials = groups.data();
+    PrefixLists lists = {glGenLists(1), glGenLists(1)};
+    glNewList(lists.textured, GL_COMPILE);
+    DrawModelTextured(&reversed, game->textures);
+    glEndList();
+    glNewList(lists.plain, GL_COMPILE);
+    DrawModelPlain(&reversed);
+    glEndList();
+    return lists;
+}
+
+static double PassMilliseconds(PassProc pass, const SceneView* view)
+{
+    glFinish();
+    auto start = std::chrono::steady_clock::now();
+    pass(view);
+    glFinish();
+    std::chrono::duration<double, std::milli> spent = std::chrono::steady_clock::now() - start;
+    return spent.count();
+}
+
+static double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// Each pass timed with the table in its file order and reversed, alternating
+// frame by frame so that a busy machine slows both alike: where the file order
+// is cheaper, hidden fragments are rejected before they are shaded.
+static void TimeOrders(Game* game, SceneView* view, int frames)
+{
+    PrefixLists reversed = CompileReversed(game);
+    int* textured = &game->objects[0].texturedListIds[0];
+    int* plain = &game->objects[0].plainListIds[0];
+    int keepTextured = *textured, keepPlain = *plain;
+    PassProc passes[kPassCount] = {RenderDepthPass, RenderCameraPass, RenderShadowReceivingPass};
+    std::vector<double> spent[2][kPassCount];
+    for (int i = 0; i < 2 * frames; ++i) {
+        int order = i % 2;
+        *textured = order ? (int)reversed.textured : keepTextured;
+        *plain = order ? (int)reversed.plain : keepPlain;
+        RenderScene(view);
+        for (int p = 0; p < kPassCount; ++p)
+            if (p == 1 || shadowsEnabled)
+                spent[order][p].push_back(PassMilliseconds(passes[p], view));
+    }
+    *textured = keepTextured;
+    *plain = keepPlain;
+    glDeleteLists(reversed.textured, 1);
+    glDeleteLists(reversed.plain, 1);
+    std::printf("median ms per pass over %d alternating frames (table in file order / reversed):\n",
+                frames);
+    for (int p = 0; p < kPassCount; ++p)
+        if (!spent[0][p].empty())
+            std::printf("  %-27s %7.3f / %7.3f  ratio %.2f\n", kPassNames[p], Median(spent[0][p]),
+                        Median(spent[1][p]), Median(spent[1][p]) / Median(spent[0][p]));
+}
+
+// Turns the view by a mouse move of (dx, dy) pixels in one pass of the game.
+static void Look(Game* game, int dx, int dy)
+{
+    Glfw2Script* script = Glfw2GetScript();
+    script->mouseX = 320 + dx;
+    script->mouseY = 240 + dy;
+    script->time += 1.0 / 60.0;
+    RunFrame(game);
+    // The passes below apply this pass's look again: hold the view still.
+    game->player.pitch = 0.0f;
+    game->player.yaw = 0.0f;
+    game->player.roll = 0.0f;
+}
+
+int main()
+{
+    Glfw2Script* script = Glfw2GetScript();
+    script->active = 1;
+    script->time = 10.0;
+    script->mouseX = 320;
+    script->mouseY = 240;
+    Game* game = (Game*)std::calloc(1, sizeof(Game));
+    GameStartUp(game);
+    StartRound(game);
+    if (!shadowsEnabled)
+        std::printf("this driver gives no shadows: only the lit pass counts\n");
+    QueryProcs q = LoadQueryProcs();
+    std::printf("fragment shader invocations counted: %s\n", q.shaderInvocations ? "yes" : "no");
+    for (int i = 0; i < 60; ++i)   // one second: the balls settle on the lane
+        Look(game, 0, 0);
+    SceneView view = {&game->window,         &game->light,        game->objects,
+                      &game->player,         game->world,         game->cameraProjection,
+                      game->lightProjection, game->lightView,     game->shadowTexture,
+                      game->texturedLists,   game->markerList,    &game->lookAt};
+    PrintView(q, game, &view, "standing spot, ahead");
+    TimeOrders(game, &view, 150);
+    Look(game, 0, 350);
+    PrintView(q, game, &view, "standing spot, looking down at the lane");
+    Look(game, 0, -350);
+    Look(game, 1571, 0);
+    PrintView(q, game, &view, "standing spot, turned right");
+    Look(game, 1571, 0);
+    PrintView(q, game, &view, "standing spot, turned round");
+    GameShutDown(game);
+    std::free(game);
+    return 0;
+}
