@@ -39,6 +39,21 @@ struct Game {
     int quitRequested;
 };
 
+// ---- Command line: rendering options ----
+
+// What the command line asks of the renderer.
+struct RenderOptions {
+    float anisotropy;          // 0: the driver's largest (the default)
+};
+
+// The help text's lines for the rendering options.
+extern const char* const kAnisotropyHelp;
+
+// Reads "--anisotropy N" (or "--anisotropy=N", N a whole number from 1) from the
+// arguments; other arguments are left alone. Returns 0 after one console line
+// naming a bad value, 1 otherwise.
+int ParseRenderOptions(int argc, const char* const* argv, RenderOptions* options);
+
 // The program: start-up, the frame loop until quitRequested, shutdown. Returns
 // the exit status (0).
 int GameMain();

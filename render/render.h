@@ -127,3 +127,8 @@ void RenderShadowReceivingPass(const SceneView* view);
 // An image that fails prints "Failed to load image, <file>!!!", beeps, and keeps
 // its empty texture object; loading goes on.
 void LoadTextures(GLuint textures[13]);
+
+// The anisotropic filtering LoadTextures asks for: 0 (the default) the driver's
+// largest; otherwise this value, down to 1 (plain trilinear filtering), and at
+// most the driver's largest (a larger request prints one line and gets it).
+extern float textureAnisotropy;

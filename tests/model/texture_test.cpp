@@ -263,6 +263,20 @@ TEST(TextureTable, AnisotropyOnlyWhereTheExtensionIsReported)
     EXPECT_EQ(Parameter(without[4], GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
     glDeleteTextures(10, with + 1);
     glDeleteTextures(10, without + 1);
+
+    // A player's choice: taken as asked, and capped at the driver's largest.
+    for (float asked : {1.0f, largest + 1.0f}) {
+        textureAnisotropy = asked;
+        GLuint chosen[13] = {};
+        std::string console = LoadTable(dir.path, chosen);
+        EXPECT_EQ(console.find("above the driver's largest") != std::string::npos, asked > largest)
+            << console;
+        glBindTexture(GL_TEXTURE_2D, chosen[7]);
+        glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, &value);
+        EXPECT_EQ(value, asked > largest ? largest : asked);
+        glDeleteTextures(10, chosen + 1);
+    }
+    textureAnisotropy = 0.0f;
 }
 
 TEST(TextureTable, TheGamesOwnImagesAllLoad)
