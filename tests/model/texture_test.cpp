@@ -130,6 +130,24 @@ TEST(TargaTexture, WithoutTheMipmapFlagOnlyLevelZero)
     ASSERT_EQ(glfw2::glfwLoadTexture2D(file.c_str(), 0), 1);
     EXPECT_EQ(LevelWidth(0), 4);
     EXPECT_EQ(LevelWidth(1), 0);
+
+    // With it, every level down to 1 x 1, whose texel is the image's mean.
+    ASSERT_EQ(glfw2::glfwLoadTexture2D(file.c_str(), GLFW_BUILD_MIPMAPS_BIT), 1);
+    EXPECT_EQ(LevelWidth(1), 2);
+    EXPECT_EQ(LevelWidth(2), 1);
+    std::vector<Rgba> image = TestImage(4, 4);
+    unsigned char texel[4] = {};
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 2, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+    int sums[4] = {};
+    for (const Rgba& p : image) {
+        sums[0] += p.r;
+        sums[1] += p.g;
+        sums[2] += p.b;
+        sums[3] += p.a;
+    }
+    for (int c = 0; c < 4; ++c)
+        EXPECT_NEAR(texel[c], sums[c] / 16.0, 2.0) << "channel " << c;
     glDeleteTextures(1, &texture);
 }
 
