@@ -1,7 +1,9 @@
 // fragment_bench.cpp -- how much fragment work each pass of the frame asks for:
 // occlusion-query counts per pass and per model group, against the 307,200
 // pixels of the 640 x 480 window, from a few views of the standing spot.
-//   run from the repository root under Xvfb: bench_fragments
+//   run from the repository root under Xvfb: bench_fragments [other-table.obj]
+// With another table model it also times whole drawn frames with that table
+// against this one, at the largest anisotropy and at 1.
 // For each pass it prints the fragments rasterized (depth test forced to
 // always pass: the depth complexity), the fragments that passed the depth test
 // in the game's own state, and, where the driver counts them, the fragment
@@ -15,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 static const double kScreenPixels = 640.0 * 480.0;
@@ -259,6 +262,105 @@ static void TimeOrders(Game* game, SceneView* view, int frames)
                         Median(spent[1][p]), Median(spent[1][p]) / Median(spent[0][p]));
 }
 
+// The lit pass timed with the table's first k groups, for every k, cycled in
+// short blocks: the difference between neighbours is what a group costs where
+// it stands in the drawing order.
+static void TimeGroups(Game* game, SceneView* view, int frames)
+{
+    unsigned int groups = game->modelSlots[0]->materialCount;
+    std::vector<PrefixLists> lists;
+    for (unsigned int k = 0; k <= groups; ++k)
+        lists.push_back(CompilePrefix(game, k));
+    int* textured = &game->objects[0].texturedListIds[0];
+    int* plain = &game->objects[0].plainListIds[0];
+    int keepTextured = *textured, keepPlain = *plain;
+    std::vector<std::vector<double>> spent(groups + 1);
+    const int block = 4;
+    for (int cycle = 0; cycle < frames / block; ++cycle)
+        for (unsigned int k = 0; k <= groups; ++k) {
+            *textured = (int)lists[k].textured;
+            *plain = (int)lists[k].plain;
+            RenderScene(view);
+            for (int i = 0; i < block; ++i)
+                spent[k].push_back(PassMilliseconds(RenderCameraPass, view));
+        }
+    *textured = keepTextured;
+    *plain = keepPlain;
+    std::printf("lit pass, median ms with the table's first groups (%d frames each):\n", frames);
+    for (unsigned int k = 0; k <= groups; ++k) {
+        double ms = Median(spent[k]);
+        std::printf("  %-16s %7.3f  (+%.3f)\n",
+                    k ? ("+ tex " + std::to_string(game->modelSlots[0]->materials[k - 1].texture)).c_str()
+                      : "six balls",
+                    ms, k ? ms - Median(spent[k - 1]) : ms);
+        glDeleteLists(lists[k].textured, 1);
+        glDeleteLists(lists[k].plain, 1);
+    }
+}
+
+// Sets every texture of the table to the given anisotropy (0: the driver's largest).
+static void SetAnisotropy(Game* game, float anisotropy)
+{
+    GLfloat largest = 1.0f;
+    glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &largest);
+    for (int i = 1; i < kTextureCount; ++i)
+        if (game->textures[i]) {
+            glBindTexture(GL_TEXTURE_2D, game->textures[i]);
+            glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT,
+                            anisotropy > 0.0f ? anisotropy : largest);
+        }
+}
+
+// The drawing of a whole frame (the three passes and the HUD) with another table
+// model against this one, at the default anisotropy and at 1, the four cycled
+// in short blocks so that a busy machine slows all alike.
+static void CompareTables(Game* game, SceneView* view, const char* otherFile, int frames)
+{
+    Model* other = nullptr;
+    LoadObjModel(&other, otherFile, 1);
+    if (!other) {
+        std::printf("cannot load %s\n", otherFile);
+        return;
+    }
+    Model* mine = game->modelSlots[0];
+    game->modelSlots[0] = other;
+    PrefixLists otherLists = CompilePrefix(game, other->materialCount);
+    game->modelSlots[0] = mine;
+    int* textured = &game->objects[0].texturedListIds[0];
+    int* plain = &game->objects[0].plainListIds[0];
+    int keepTextured = *textured, keepPlain = *plain;
+    std::vector<double> spent[4];
+    const int block = 8;   // frames per variant in a row, after one untimed frame
+    for (int cycle = 0; cycle < frames / block; ++cycle) {
+        for (int variant = 0; variant < 4; ++variant) {   // bit 0: the other table, bit 1: anisotropy 1
+            *textured = variant & 1 ? (int)otherLists.textured : keepTextured;
+            *plain = variant & 1 ? (int)otherLists.plain : keepPlain;
+            SetAnisotropy(game, variant & 2 ? 1.0f : 0.0f);
+            for (int i = 0; i <= block; ++i) {
+                glFinish();
+                auto start = std::chrono::steady_clock::now();
+                RenderScene(view);
+                DrawHud(game);
+                glFinish();
+                std::chrono::duration<double, std::milli> ms = std::chrono::steady_clock::now() - start;
+                if (i > 0)   // the first frame after a change of state may build new shaders
+                    spent[variant].push_back(ms.count());
+            }
+        }
+    }
+    *textured = keepTextured;
+    *plain = keepPlain;
+    SetAnisotropy(game, 0.0f);
+    FreeModel(&other);
+    const char* names[4] = {"this table, largest anisotropy", "other table, largest anisotropy",
+                            "this table, anisotropy 1", "other table, anisotropy 1"};
+    std::printf("\nmedian ms per drawn frame, %d frames each (%s as the other table):\n", frames,
+                otherFile);
+    for (int v = 0; v < 4; ++v)
+        std::printf("  %-34s %7.3f  (other table at the largest / this: %.2f)\n", names[v],
+                    Median(spent[v]), Median(spent[1]) / Median(spent[v]));
+}
+
 // Turns the view by a mouse move of (dx, dy) pixels in one pass of the game.
 static void Look(Game* game, int dx, int dy)
 {
@@ -273,7 +375,7 @@ static void Look(Game* game, int dx, int dy)
     game->player.roll = 0.0f;
 }
 
-int main()
+int main(int argc, char** argv)
 {
     Glfw2Script* script = Glfw2GetScript();
     script->active = 1;
@@ -295,6 +397,9 @@ int main()
                       game->texturedLists,   game->markerList,    &game->lookAt};
     PrintView(q, game, &view, "standing spot, ahead");
     TimeOrders(game, &view, 150);
+    TimeGroups(game, &view, 48);
+    if (argc > 1)
+        CompareTables(game, &view, argv[1], 150);
     Look(game, 0, 350);
     PrintView(q, game, &view, "standing spot, looking down at the lane");
     Look(game, 0, -350);
