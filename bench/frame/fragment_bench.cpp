@@ -1,9 +1,10 @@
 // fragment_bench.cpp -- how much fragment work each pass of the frame asks for:
 // occlusion-query counts per pass and per model group, against the 307,200
 // pixels of the 640 x 480 window, from a few views of the standing spot.
-//   run from the repository root under Xvfb: bench_fragments [other-table.obj]
-// With another table model it also times whole drawn frames with that table
-// against this one, at the largest anisotropy and at 1.
+//   run from the repository root under Xvfb: bench_fragments [other-root]
+// With another build's folder (holding its Textures/ and Models/) it also times
+// whole drawn frames with those assets against this one's, at the largest
+// anisotropy and at 1.
 // For each pass it prints the fragments rasterized (depth test forced to
 // always pass: the depth complexity), the fragments that passed the depth test
 // in the game's own state, and, where the driver counts them, the fragment
@@ -17,7 +18,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 static const double kScreenPixels = 640.0 * 480.0;
@@ -311,30 +314,87 @@ static void SetAnisotropy(Game* game, float anisotropy)
         }
 }
 
-// The drawing of a whole frame (the three passes and the HUD) with another table
-// model against this one, at the default anisotropy and at 1, the four cycled
-// in short blocks so that a busy machine slows all alike.
-static void CompareTables(Game* game, SceneView* view, const char* otherFile, int frames)
+// Another build's assets (its Textures/ and Models/ under otherRoot), loaded
+// beside this one's: its textures, and its table and ball compiled with them.
+struct OtherAssets {
+    GLuint textures[kTextureCount];
+    GLuint tableTextured, tablePlain, ballTextured, ballPlain;
+};
+
+static bool LoadOtherAssets(const char* otherRoot, OtherAssets* out)
 {
-    Model* other = nullptr;
-    LoadObjModel(&other, otherFile, 1);
-    if (!other) {
-        std::printf("cannot load %s\n", otherFile);
+    char here[4096];
+    if (!getcwd(here, sizeof here) || chdir(otherRoot) != 0)
+        return false;
+    std::memset(out, 0, sizeof *out);
+    LoadTextures(out->textures);
+    Model* table = nullptr;
+    Model* ball = nullptr;
+    LoadObjModel(&table, "Models/Table_Small2.obj", 1);
+    LoadObjModel(&ball, "Models/Ball_small.obj", 5);
+    bool ok = chdir(here) == 0 && table && ball;
+    if (ok) {
+        GLuint first = glGenLists(4);
+        out->tableTextured = first;
+        out->tablePlain = first + 1;
+        out->ballTextured = first + 2;
+        out->ballPlain = first + 3;
+        glNewList(out->tableTextured, GL_COMPILE);
+        DrawModelTextured(table, out->textures);
+        glEndList();
+        glNewList(out->tablePlain, GL_COMPILE);
+        DrawModelPlain(table);
+        glEndList();
+        glNewList(out->ballTextured, GL_COMPILE);
+        DrawModelTextured(ball, out->textures);
+        glEndList();
+        glNewList(out->ballPlain, GL_COMPILE);
+        DrawModelPlain(ball);
+        glEndList();
+    }
+    FreeModel(&table);
+    FreeModel(&ball);
+    return ok;
+}
+
+// Points the scene (table, balls, HUD textures) at one set of assets.
+static void UseAssets(Game* game, const GLuint textures[kTextureCount], GLuint tableTextured,
+                      GLuint tablePlain, GLuint ballTextured, GLuint ballPlain)
+{
+    std::memcpy(game->textures, textures, sizeof game->textures);
+    game->objects[0].texturedListIds[0] = (int)tableTextured;
+    game->objects[0].plainListIds[0] = (int)tablePlain;
+    for (int i = 1; i < kObjectCount; ++i) {
+        game->objects[i].texturedListIds[0] = (int)ballTextured;
+        game->objects[i].plainListIds[0] = (int)ballPlain;
+    }
+}
+
+// The drawing of a whole frame (the three passes and the HUD) with another
+// build's assets against this one's, at the default anisotropy and at 1, the
+// four cycled in short blocks so that a busy machine slows all alike.
+static void CompareAssets(Game* game, SceneView* view, const char* otherRoot, int frames)
+{
+    OtherAssets other;
+    if (!LoadOtherAssets(otherRoot, &other)) {
+        std::printf("cannot load the assets under %s\n", otherRoot);
         return;
     }
-    Model* mine = game->modelSlots[0];
-    game->modelSlots[0] = other;
-    PrefixLists otherLists = CompilePrefix(game, other->materialCount);
-    game->modelSlots[0] = mine;
-    int* textured = &game->objects[0].texturedListIds[0];
-    int* plain = &game->objects[0].plainListIds[0];
-    int keepTextured = *textured, keepPlain = *plain;
+    GLuint mine[kTextureCount];
+    std::memcpy(mine, game->textures, sizeof mine);
+    GLuint mineLists[4] = {(GLuint)game->objects[0].texturedListIds[0],
+                           (GLuint)game->objects[0].plainListIds[0],
+                           (GLuint)game->objects[1].texturedListIds[0],
+                           (GLuint)game->objects[1].plainListIds[0]};
     std::vector<double> spent[4];
     const int block = 8;   // frames per variant in a row, after one untimed frame
     for (int cycle = 0; cycle < frames / block; ++cycle) {
-        for (int variant = 0; variant < 4; ++variant) {   // bit 0: the other table, bit 1: anisotropy 1
-            *textured = variant & 1 ? (int)otherLists.textured : keepTextured;
-            *plain = variant & 1 ? (int)otherLists.plain : keepPlain;
+        for (int variant = 0; variant < 4; ++variant) {   // bit 0: the other assets, bit 1: anisotropy 1
+            if (variant & 1)
+                UseAssets(game, other.textures, other.tableTextured, other.tablePlain,
+                          other.ballTextured, other.ballPlain);
+            else
+                UseAssets(game, mine, mineLists[0], mineLists[1], mineLists[2], mineLists[3]);
             SetAnisotropy(game, variant & 2 ? 1.0f : 0.0f);
             for (int i = 0; i <= block; ++i) {
                 glFinish();
@@ -348,16 +408,14 @@ static void CompareTables(Game* game, SceneView* view, const char* otherFile, in
             }
         }
     }
-    *textured = keepTextured;
-    *plain = keepPlain;
+    UseAssets(game, mine, mineLists[0], mineLists[1], mineLists[2], mineLists[3]);
     SetAnisotropy(game, 0.0f);
-    FreeModel(&other);
-    const char* names[4] = {"this table, largest anisotropy", "other table, largest anisotropy",
-                            "this table, anisotropy 1", "other table, anisotropy 1"};
-    std::printf("\nmedian ms per drawn frame, %d frames each (%s as the other table):\n", frames,
-                otherFile);
+    const char* names[4] = {"these assets, largest anisotropy", "other assets, largest anisotropy",
+                            "these assets, anisotropy 1", "other assets, anisotropy 1"};
+    std::printf("\nmedian ms per drawn frame, %d frames each (other assets: %s):\n", frames,
+                otherRoot);
     for (int v = 0; v < 4; ++v)
-        std::printf("  %-34s %7.3f  (other table at the largest / this: %.2f)\n", names[v],
+        std::printf("  %-34s %7.3f  (other assets at the largest / this: %.2f)\n", names[v],
                     Median(spent[v]), Median(spent[1]) / Median(spent[v]));
 }
 
@@ -399,7 +457,7 @@ int main(int argc, char** argv)
     TimeOrders(game, &view, 150);
     TimeGroups(game, &view, 48);
     if (argc > 1)
-        CompareTables(game, &view, argv[1], 150);
+        CompareAssets(game, &view, argv[1], 160);
     Look(game, 0, 350);
     PrintView(q, game, &view, "standing spot, looking down at the lane");
     Look(game, 0, -350);
