@@ -43,7 +43,8 @@ struct Game {
 
 // What the command line asked for; zero-filled, the game plays as it always has.
 struct GameOptions {
-    int windowed;   // --window: a 640x480 window instead of full screen
+    int windowed;       // --window: a 640x480 window instead of full screen
+    float anisotropy;   // --anisotropy N: texture filtering; 0 = the driver's largest
 };
 
 enum { kOptionsPlay = -1 };

@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
@@ -28,9 +29,12 @@ struct OptionRow {
 int TakeWindow(GameOptions* options, const char*);
 int TakeHelp(GameOptions* options, const char*);
 int TakeVersion(GameOptions* options, const char*);
+int TakeAnisotropy(GameOptions* options, const char* argument);
 
 const OptionRow OPTIONS[] = {
     {"--window", nullptr, "play in a 640x480 window instead of full screen", TakeWindow},
+    {"--anisotropy", "N", "texture filtering, 1 to the driver's largest (the default);"
+                          " 1 is fastest without a graphics card", TakeAnisotropy},
     {"--help", nullptr, "print this help and end", TakeHelp},
     {"--version", nullptr, "print the version and end", TakeVersion},
 };
@@ -85,6 +89,22 @@ int TakeVersion(GameOptions*, const char*)
 {
     ConsolePrint("balltoss " BALLTOSS_VERSION);
     return 0;
+}
+
+// A whole number from 1; the driver's own largest (often 16) caps it when the
+// textures are made, with one line.
+int TakeAnisotropy(GameOptions* options, const char* argument)
+{
+    if (!*argument || std::strlen(argument) > 6)
+        return kBadArgument;
+    for (const char* c = argument; *c; ++c)
+        if (*c < '0' || *c > '9')
+            return kBadArgument;
+    long n = std::strtol(argument, nullptr, 10);
+    if (n < 1)
+        return kBadArgument;
+    options->anisotropy = (float)n;
+    return kOptionsPlay;
 }
 
 const OptionRow* FindOption(const char* name)

@@ -137,6 +137,7 @@ int GameMain(const GameOptions* options)
     // The game record is large and lives for the whole program.
     Game* game = (Game*)std::calloc(1, sizeof(Game));
     game->window.windowed = options->windowed;
+    textureAnisotropy = options->anisotropy;
     GameStartUp(game);
     StartRound(game);
     while (!game->quitRequested)

@@ -6,12 +6,29 @@
 #include "model/model.h"
 #include "platform/newton/newton.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 static void TreeFaceCallback(const NewtonBody*, const NewtonBody*, const float*, int, int,
                              const int*)
 {
+}
+
+// The model file lists its groups in drawing order (what hides the room first);
+// the tree takes them by texture, equal textures in file order, so the order of
+// the faces the physics sees, and with it every contact, does not depend on how
+// the model is ordered for drawing.
+static std::vector<const MaterialGroup*> GroupsByTexture(const Model* model, unsigned int groups)
+{
+    std::vector<const MaterialGroup*> order;
+    for (unsigned int g = 0; g < groups; ++g)
+        order.push_back(&model->materials[g]);
+    std::stable_sort(order.begin(), order.end(), [](const MaterialGroup* a, const MaterialGroup* b) {
+        return a->texture < b->texture;
+    });
+    return order;
 }
 
 void BuildTableCollision(NewtonWorld* world, Model** modelSlots, SceneObject* object)
@@ -31,8 +48,8 @@ void BuildTableCollision(NewtonWorld* world, Model** modelSlots, SceneObject* ob
 
     // Without a table model (it failed to load) the tree stays empty.
     unsigned int groups = model ? model->materialCount : 0;
-    for (unsigned int g = 0; g < groups; ++g) {
-        const MaterialGroup* group = &model->materials[g];
+    std::vector<const MaterialGroup*> order = GroupsByTexture(model, groups);
+    for (const MaterialGroup* group : order) {
         // An empty group ends one face before it starts (its last face may read -1).
         long long last = (int)group->lastFace;
         for (long long f = group->firstFace; f <= last && f < (long long)model->faceCount; ++f) {

@@ -43,7 +43,7 @@ void DrawScenePlain(SceneObject* objects)
 }
 
 // The scene as the light sees it, depths only, into the shadow map.
-static void DepthPass(const SceneView* view)
+void RenderDepthPass(const SceneView* view)
 {
     glBindFramebufferEXTProc(GL_FRAMEBUFFER_EXT, shadowFramebuffer);
     glViewport(0, 0, kShadowMapSize, kShadowMapSize);
@@ -97,7 +97,7 @@ static void PlaceCamera(Player* player)
               player->up.z);
 }
 
-static void CameraPass(const SceneView* view)
+void RenderCameraPass(const SceneView* view)
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glViewport(0, 0, view->window->width, view->window->height);
@@ -120,7 +120,7 @@ static void CameraPass(const SceneView* view)
 
 // The scene again, dimly lit, where only shadowed fragments survive to darken
 // the lit picture.
-static void ShadowReceivingPass(const SceneView* view)
+void RenderShadowReceivingPass(const SceneView* view)
 {
     static const GLfloat dimAmbient[4] = {0.1f, 0.1f, 0.1f, 1.0f};
     static const GLfloat dimDiffuse[4] = {0.2f, 0.2f, 0.2f, 1.0f};
@@ -151,10 +151,10 @@ void RenderScene(const SceneView* view)
     light->position[2] = kLightZ;
 
     if (shadowsEnabled)
-        DepthPass(view);
-    CameraPass(view);
+        RenderDepthPass(view);
+    RenderCameraPass(view);
     if (shadowsEnabled)
-        ShadowReceivingPass(view);
+        RenderShadowReceivingPass(view);
 
     glMatrixMode(GL_TEXTURE);
     glLoadIdentity();

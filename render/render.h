@@ -116,9 +116,20 @@ GLuint BuildMarkerList();
 // look-at and hold step, the shadow-receiving pass, then the marker.
 void RenderScene(const SceneView* view);
 
+// RenderScene's three passes one at a time, for measuring each on its own; the
+// light must already be placed (RenderScene places it).
+void RenderDepthPass(const SceneView* view);
+void RenderCameraPass(const SceneView* view);
+void RenderShadowReceivingPass(const SceneView* view);
+
 // ---- Texture table ----
 
 // Fills entries 1 to 10 of the texture table from Textures/ (11 and 12 stay 0).
 // An image that fails prints "Failed to load image, <file>!!!", beeps, and keeps
 // its empty texture object; loading goes on.
 void LoadTextures(GLuint textures[13]);
+
+// The anisotropic filtering LoadTextures asks for: 0 (the default) the driver's
+// largest; otherwise this value, down to 1 (plain trilinear filtering), and at
+// most the driver's largest (a larger request prints one line and gets it).
+extern float textureAnisotropy;

@@ -6,9 +6,11 @@
 #include "platform/files/files.h"
 
 #include <GL/gl.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_TGA
@@ -140,6 +142,45 @@ static GLenum PixelFormat(int channels)
     return formats[channels];
 }
 
+// One mipmap level from the one above: each texel the mean of a 2 x 2 block
+// (sizes halve rounding down, at least 1; an odd last row or column is
+// averaged into the block beside it by clamping).
+static std::vector<unsigned char> HalveImage(const std::vector<unsigned char>& src, int width,
+                                             int height, int channels, int* outWidth,
+                                             int* outHeight)
+{
+    int w = width > 1 ? width / 2 : 1;
+    int h = height > 1 ? height / 2 : 1;
+    std::vector<unsigned char> dst((size_t)w * h * channels);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            int x0 = std::min(2 * x, width - 1), x1 = std::min(2 * x + 1, width - 1);
+            int y0 = std::min(2 * y, height - 1), y1 = std::min(2 * y + 1, height - 1);
+            for (int c = 0; c < channels; ++c) {
+                auto at = [&](int sx, int sy) { return (int)src[((size_t)sy * width + sx) * channels + c]; };
+                int sum = at(x0, y0) + at(x1, y0) + at(x0, y1) + at(x1, y1);
+                dst[((size_t)y * w + x) * channels + c] = (unsigned char)((sum + 2) / 4);
+            }
+        }
+    *outWidth = w;
+    *outHeight = h;
+    return dst;
+}
+
+// The mipmaps built here rather than by the driver: a software driver compiles
+// a shader for its own mipmap generation (a tenth of a second at start-up), and
+// halving a few small images costs well under a millisecond.
+static void UploadMipmaps(const unsigned char* pixels, int width, int height, int channels,
+                          GLenum format)
+{
+    std::vector<unsigned char> level(pixels, pixels + (size_t)width * height * channels);
+    for (int n = 1; width > 1 || height > 1; ++n) {
+        level = HalveImage(level, width, height, channels, &width, &height);
+        glTexImage2D(GL_TEXTURE_2D, n, (GLint)format, width, height, 0, format, GL_UNSIGNED_BYTE,
+                     level.data());
+    }
+}
+
 int glfw2::glfwLoadTexture2D(const char* fileName, int flags)
 {
     size_t size = 0;
@@ -160,10 +201,10 @@ int glfw2::glfwLoadTexture2D(const char* fileName, int flags)
     GLint oldAlignment = 4;
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &oldAlignment);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    if (flags & GLFW_BUILD_MIPMAPS_BIT)
-        glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
     GLenum format = PixelFormat(channels);
     glTexImage2D(GL_TEXTURE_2D, 0, (GLint)format, width, height, 0, format, GL_UNSIGNED_BYTE, pixels);
+    if (flags & GLFW_BUILD_MIPMAPS_BIT)
+        UploadMipmaps(pixels, width, height, channels, format);
     glPixelStorei(GL_UNPACK_ALIGNMENT, oldAlignment);
     FreeTargaPixels(pixels);
     return 1;

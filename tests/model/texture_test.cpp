@@ -130,6 +130,24 @@ TEST(TargaTexture, WithoutTheMipmapFlagOnlyLevelZero)
     ASSERT_EQ(glfw2::glfwLoadTexture2D(file.c_str(), 0), 1);
     EXPECT_EQ(LevelWidth(0), 4);
     EXPECT_EQ(LevelWidth(1), 0);
+
+    // With it, every level down to 1 x 1, whose texel is the image's mean.
+    ASSERT_EQ(glfw2::glfwLoadTexture2D(file.c_str(), GLFW_BUILD_MIPMAPS_BIT), 1);
+    EXPECT_EQ(LevelWidth(1), 2);
+    EXPECT_EQ(LevelWidth(2), 1);
+    std::vector<Rgba> image = TestImage(4, 4);
+    unsigned char texel[4] = {};
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 2, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+    int sums[4] = {};
+    for (const Rgba& p : image) {
+        sums[0] += p.r;
+        sums[1] += p.g;
+        sums[2] += p.b;
+        sums[3] += p.a;
+    }
+    for (int c = 0; c < 4; ++c)
+        EXPECT_NEAR(texel[c], sums[c] / 16.0, 2.0) << "channel " << c;
     glDeleteTextures(1, &texture);
 }
 
@@ -267,6 +285,20 @@ TEST(TextureTable, AnisotropyOnlyWhereTheExtensionIsReported)
     EXPECT_EQ(Parameter(without[4], GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
     glDeleteTextures(10, with + 1);
     glDeleteTextures(10, without + 1);
+
+    // A player's choice: taken as asked, and capped at the driver's largest.
+    for (float asked : {1.0f, largest + 1.0f}) {
+        textureAnisotropy = asked;
+        GLuint chosen[13] = {};
+        std::string console = LoadTable(dir.path, chosen);
+        EXPECT_EQ(console.find("above the driver's largest") != std::string::npos, asked > largest)
+            << console;
+        glBindTexture(GL_TEXTURE_2D, chosen[7]);
+        glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, &value);
+        EXPECT_EQ(value, asked > largest ? largest : asked);
+        glDeleteTextures(10, chosen + 1);
+    }
+    textureAnisotropy = 0.0f;
 }
 
 TEST(TextureTable, TheGamesOwnImagesAllLoad)

@@ -2,6 +2,8 @@
 // light's record and GL state after set-up.
 #include "tests/render/gl_helpers.h"
 
+#include <algorithm>
+#include <fstream>
 #include <gtest/gtest.h>
 
 class FontTest : public ::testing::Test {
@@ -102,6 +104,39 @@ TEST_F(FontTest, EmptyTextDrawsNothingButSetsTheState)
     EXPECT_EQ(colour[1], 1.0f);
     EXPECT_EQ(colour[2], 0.0f);
     glLoadIdentity();
+}
+
+// The game's own font sheet, loaded as the texture table loads it (mipmaps,
+// largest anisotropy): the cells around a space must not bleed into it, or a
+// space prints as a line between words.
+TEST_F(FontTest, GameFontSpaceStaysDarkBetweenWords)
+{
+    if (!std::ifstream("Textures/Text.tga"))
+        GTEST_SKIP() << "Textures/Text.tga not made yet";
+    GLuint textures[13] = {};
+    LoadTextures(textures);
+    GLuint base = glGenLists(256);
+    BuildFont(&base, textures[1], 16.0f, 16.0f, 8);
+    const float rows[3] = {200.0f, 472.0f, 464.0f};
+    for (float y : rows)
+        PrintText("0 0!/ /", textures[1], base, 96.0f, y, 1, 1, 0, window);
+    Picture p = ReadPicture(GL_BACK);
+    for (float y : rows) {
+        int inkAround = 0;
+        for (int dy = 0; dy < 8; ++dy) {
+            for (int dx = 0; dx < 8; ++dx) {
+                for (int space : {1, 5}) {
+                    Rgb c = p.At(96 + 8 * space + dx, (int)y + dy);
+                    ASSERT_LT(std::max(c.r, std::max(c.g, c.b)), 24)
+                        << "space " << space << " pixel " << dx << "," << dy << " at " << y;
+                }
+                inkAround += Luminance(p.At(96 + dx, (int)y + dy)) > 60.0f;
+            }
+        }
+        EXPECT_GT(inkAround, 8) << "the 0 beside the space printed nothing";
+    }
+    glDeleteLists(base, 256);
+    glDeleteTextures(10, &textures[1]);
 }
 
 TEST(LightTest, InitLightsFillsTheRecordAndLightZero)

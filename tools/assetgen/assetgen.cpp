@@ -39,10 +39,14 @@ static bool WriteTextures(const std::string& dir, const std::string& fontPath)
     return ok;
 }
 
+// Where the player's eye starts every round: the table is drawn nearest first from here.
+static const Point3 kStandingEye = {0.0, 2.0, 5.0};
+
 static bool WriteModels(const std::string& dir)
 {
     Mesh table;
     MakeTableMesh(&table);
+    OrderMeshForDrawing(&table, kStandingEye);
     Mesh ball;
     MakeBallMesh(&ball);
     return WriteObj(dir + "/Table_Small2.obj", table, "Table") &&

@@ -101,6 +101,12 @@ void MeshTriangleAdd(Mesh* mesh, int a, int b, int c, const double uv[3][2], int
 // Writes the mesh in the exporter's OBJ dialect the game's loader reads.
 bool WriteObj(const std::string& path, const Mesh& mesh, const std::string& objectName);
 
+// Orders a room model for drawing: the material groups whose faces lie least on
+// the room's shell (its bounding box), then nearest the eye, first; the shell
+// last. Faces keep their order inside a group. Drops the faces on the shell
+// that face out of the room, which no eye inside can see.
+void OrderMeshForDrawing(Mesh* mesh, Point3 eye);
+
 void MakeBallMesh(Mesh* mesh);
 void MakeTableMesh(Mesh* mesh);
 

@@ -4,6 +4,7 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_OUTLINE_H
 
 #include <algorithm>
 #include <cstdio>
@@ -98,31 +99,46 @@ bool RenderText(const std::string& fontPath, const std::string& text, int pixelW
     return true;
 }
 
-// The HUD prints 8-pixel glyphs from 16-pixel cells, so each glyph is drawn wide
-// and tall enough to fill its cell and stay readable at half size.
-enum { kCell = 16, kGlyphEmWidth = 21, kGlyphEmHeight = 16, kBaseline = 12 };
+// The HUD prints 8-pixel glyphs from 16-pixel cells: the GPU reads them from the
+// half-size mipmap, 8 texels a cell. Each cell keeps its ink in a 14-pixel box
+// at its lower left and leaves a transparent band of 2 pixels along its top and
+// right edges: one whole texel of the half-size image, so no glyph's ink shares
+// a texel or a filter footprint with a neighbour there (a space would otherwise
+// print as a line from the glyph under it). The glyph is drawn wide and tall
+// enough to fill its box and stay readable at half size.
+enum { kCell = 16, kGap = 2, kInk = kCell - kGap };
+enum { kGlyphEmWidth = 18, kGlyphEmHeight = 13, kBaseline = kGap + 11 };
 
 static bool HasGlyph(unsigned code)
 {
     return (code >= 32 && code < 127) || code >= 160;
 }
 
+// Strokes thickened by this much (26.6 pixels), so that at half size a stroke
+// still covers whole texels and the text stays a solid colour.
+static const FT_Pos kEmbolden = 32;
+
 static void DrawGlyphInCell(FT_Face face, unsigned code, Image* out)
 {
-    if (!HasGlyph(code) || FT_Load_Char(face, code, FT_LOAD_RENDER) != 0) {
+    if (!HasGlyph(code) || FT_Load_Char(face, code, FT_LOAD_NO_BITMAP) != 0) {
         return;
     }
     FT_GlyphSlot g = face->glyph;
+    if (g->format != FT_GLYPH_FORMAT_OUTLINE ||
+        FT_Outline_Embolden(&g->outline, kEmbolden) != 0 ||
+        FT_Render_Glyph(g, FT_RENDER_MODE_NORMAL) != 0) {
+        return;
+    }
     int cellX = (int)(code % 16) * kCell;
     int cellY = (int)(code / 16) * kCell;
     int advance = (int)(g->advance.x >> 6);
-    int pen = (kCell - advance) / 2;
+    int pen = (kInk - advance) / 2;
     for (unsigned j = 0; j < g->bitmap.rows; ++j) {
         for (unsigned i = 0; i < g->bitmap.width; ++i) {
             int x = pen + g->bitmap_left + (int)i;
             int y = kBaseline - g->bitmap_top + (int)j;
-            if (x < 0 || y < 0 || x >= kCell || y >= kCell) {
-                continue; // never bleed into a neighbouring cell
+            if (x < 0 || y < kGap || x >= kInk || y >= kCell) {
+                continue; // the gap stays clear
             }
             double a = g->bitmap.buffer[j * g->bitmap.pitch + i] / 255.0;
             ImageSet(out, cellX + x, cellY + y, 1.0, 1.0, 1.0, a);

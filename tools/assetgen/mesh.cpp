@@ -2,6 +2,7 @@
 // exporter's OBJ dialect that the game's loader reads.
 #include "tools/assetgen/assetgen.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -90,11 +91,153 @@ static std::vector<Point3> VertexNormals(const Mesh& mesh)
     return normals;
 }
 
+// ---------------------------------------------------------------- drawing order
+// The game draws a model's material groups in the order their "usemtl" lines
+// first appear and a group's faces in file order. On a renderer without a
+// graphics card every fragment that is drawn over later costs its full shading,
+// so a room model is written nearest first: what stands between the eye and the
+// room's shell (the faces on the planes of the model's bounding box: floor,
+// walls, ceiling) is drawn before the shell, whose hidden pixels then fail the
+// depth test before they are textured.
+
+struct Bounds {
+    Point3 lo, hi;
+};
+
+static Bounds MeshBounds(const Mesh& mesh)
+{
+    Bounds b = {mesh.vertices[0], mesh.vertices[0]};
+    for (const Point3& p : mesh.vertices) {
+        b.lo = {std::min(b.lo.x, p.x), std::min(b.lo.y, p.y), std::min(b.lo.z, p.z)};
+        b.hi = {std::max(b.hi.x, p.x), std::max(b.hi.y, p.y), std::max(b.hi.z, p.z)};
+    }
+    return b;
+}
+
+static double Axis(Point3 p, int axis)
+{
+    return axis == 0 ? p.x : axis == 1 ? p.y : p.z;
+}
+
+// The side of the bounding box (0 to 5: low x, high x, low y, ...) that all three
+// corners of the triangle lie on, or -1.
+static int ShellSide(const Mesh& mesh, const MeshTriangle& t, const Bounds& b)
+{
+    const double eps = 1.0e-6;
+    for (int side = 0; side < 6; ++side) {
+        int axis = side / 2;
+        double plane = side % 2 ? Axis(b.hi, axis) : Axis(b.lo, axis);
+        bool on = true;
+        for (int k = 0; k < 3; ++k)
+            on = on && std::fabs(Axis(mesh.vertices[(size_t)t.vertex[k]], axis) - plane) < eps;
+        if (on)
+            return side;
+    }
+    return -1;
+}
+
+static Point3 FaceNormal(const Mesh& mesh, const MeshTriangle& t)
+{
+    Point3 p0 = mesh.vertices[(size_t)t.vertex[0]];
+    return Cross(Sub(mesh.vertices[(size_t)t.vertex[1]], p0),
+                 Sub(mesh.vertices[(size_t)t.vertex[2]], p0));
+}
+
+// A face lying on the shell and facing out of the room shows only its back to
+// an eye inside: nobody can see it (the back of a block standing on the floor
+// or against a wall), and a ball cannot reach it without passing the shell.
+static bool FacesOutOfRoom(const Mesh& mesh, const MeshTriangle& t, int side)
+{
+    double n = Axis(FaceNormal(mesh, t), side / 2);
+    return side % 2 ? n > 0.0 : n < 0.0;
+}
+
+static double Distance(Point3 a, Point3 b)
+{
+    Point3 d = Sub(a, b);
+    return std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
+}
+
+static Point3 Centroid(const Mesh& mesh, const MeshTriangle& t)
+{
+    Point3 c = {0.0, 0.0, 0.0};
+    for (int k = 0; k < 3; ++k) {
+        const Point3& p = mesh.vertices[(size_t)t.vertex[k]];
+        c = {c.x + p.x / 3.0, c.y + p.y / 3.0, c.z + p.z / 3.0};
+    }
+    return c;
+}
+
+static double Area(const Mesh& mesh, const MeshTriangle& t)
+{
+    Point3 n = FaceNormal(mesh, t);
+    return 0.5 * std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+}
+
+// Per material: the share of its area on the shell, then its mean distance
+// from the eye; the groups are drawn in ascending order of both.
+static std::map<int, int> GroupRanks(const Mesh& mesh, const std::vector<int>& sides, Point3 eye)
+{
+    std::map<int, std::tuple<double, double, double, size_t>> sums; // shell area, area, distance, faces
+    for (size_t i = 0; i < mesh.triangles.size(); ++i) {
+        const MeshTriangle& t = mesh.triangles[i];
+        auto& s = sums[t.material];
+        double area = Area(mesh, t);
+        std::get<0>(s) += sides[i] >= 0 ? area : 0.0;
+        std::get<1>(s) += area;
+        std::get<2>(s) += Distance(Centroid(mesh, t), eye);
+        std::get<3>(s) += 1;
+    }
+    std::vector<std::tuple<double, double, int>> keys;
+    for (const auto& m : sums) {
+        double area = std::get<1>(m.second);
+        double shell = area > 0.0 ? std::get<0>(m.second) / area : 0.0;
+        keys.emplace_back(shell, std::get<2>(m.second) / (double)std::get<3>(m.second), m.first);
+    }
+    std::sort(keys.begin(), keys.end());
+    std::map<int, int> ranks;
+    for (size_t r = 0; r < keys.size(); ++r)
+        ranks[std::get<2>(keys[r])] = (int)r;
+    return ranks;
+}
+
+void OrderMeshForDrawing(Mesh* mesh, Point3 eye)
+{
+    if (mesh->vertices.empty())
+        return;
+    Bounds bounds = MeshBounds(*mesh);
+    std::vector<int> sides;
+    std::vector<MeshTriangle> kept;
+    for (const MeshTriangle& t : mesh->triangles) {
+        int side = ShellSide(*mesh, t, bounds);
+        if (side >= 0 && FacesOutOfRoom(*mesh, t, side))
+            continue;
+        kept.push_back(t);
+        sides.push_back(side);
+    }
+    mesh->triangles = kept;
+    // Inside a group the faces keep the order they were made in: the collision
+    // tree takes the groups by material number, so it sees the faces exactly as
+    // an unordered model would give them and play does not change.
+    std::map<int, int> groupRanks = GroupRanks(*mesh, sides, eye);
+    std::stable_sort(mesh->triangles.begin(), mesh->triangles.end(),
+                     [&](const MeshTriangle& a, const MeshTriangle& b) {
+                         return groupRanks[a.material] < groupRanks[b.material];
+                     });
+}
+
 bool WriteObj(const std::string& path, const Mesh& mesh, const std::string& objectName)
 {
-    std::map<int, std::vector<size_t>> byMaterial;
+    // Groups in the order of their materials' first faces: the order the game draws them.
+    std::vector<std::pair<int, std::vector<size_t>>> byMaterial;
+    std::map<int, size_t> groupOf;
     for (size_t i = 0; i < mesh.triangles.size(); ++i) {
-        byMaterial[mesh.triangles[i].material].push_back(i);
+        int material = mesh.triangles[i].material;
+        if (!groupOf.count(material)) {
+            groupOf[material] = byMaterial.size();
+            byMaterial.push_back({material, {}});
+        }
+        byMaterial[groupOf[material]].second.push_back(i);
     }
     std::string text;
     text += "# Max2Obj Version 4.0 Mar 10th, 2001\n";

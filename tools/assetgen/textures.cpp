@@ -11,6 +11,30 @@ static double Fract(double v)
     return v - std::floor(v);
 }
 
+// ---------------------------------------------------------------- sizes
+// An image is drawn at 256 and kept at the size it is seen at: the renderer of
+// a computer without a graphics card pays for every texel a filter footprint
+// spans, most of all on walls seen at a slant. Halving by 2 x 2 means keeps the
+// detail of the large drawing.
+static void HalveImage(Image* image)
+{
+    Image half;
+    ImageInit(&half, image->width / 2, image->height / 2);
+    for (int y = 0; y < half.height; ++y) {
+        for (int x = 0; x < half.width; ++x) {
+            double sum[4] = {0.0, 0.0, 0.0, 0.0};
+            for (int k = 0; k < 4; ++k) {
+                double p[4];
+                ImageGet(image, 2 * x + k % 2, 2 * y + k / 2, p);
+                for (int c = 0; c < 4; ++c)
+                    sum[c] += p[c] / 4.0;
+            }
+            ImageSet(&half, x, y, sum[0], sum[1], sum[2], sum[3]);
+        }
+    }
+    *image = half;
+}
+
 // ---------------------------------------------------------------- wall
 
 // Red brick with pale mortar; 4 bricks by 8 courses per tile, so it repeats.
@@ -63,6 +87,9 @@ void MakeWallImage(Image* out)
             ImageSet(out, x, y, r, g, b, 1.0);
         }
     }
+    // One tile spans 4 units: on the back wall, faced square-on from the
+    // standing spot, about 130 pixels.
+    HalveImage(out);
 }
 
 // ---------------------------------------------------------------- wood
@@ -163,6 +190,8 @@ void MakeBackboardImage(Image* out)
             ImageSet(out, x, y, r, g, b, 1.0);
         }
     }
+    // Nine units from the standing spot a tile covers about 70 pixels.
+    HalveImage(out);
 }
 
 // ---------------------------------------------------------------- eight ball
@@ -215,6 +244,8 @@ bool MakeEightBallImage(const std::string& fontPath, Image* out)
             ImageSet(out, x, y, sum[0] * n, sum[1] * n, sum[2] * n, 1.0);
         }
     }
+    // A ball in the tray is about 90 pixels across: 256 texels round it.
+    HalveImage(out);
     return true;
 }
 
