@@ -6,6 +6,8 @@
 #include "physics/physics.h"
 #include "render/render.h"
 
+#include <cstdint>
+
 struct NewtonWorld;
 struct Model;
 
@@ -39,8 +41,29 @@ struct Game {
     int quitRequested;
 };
 
+// ---- Keeping and replaying a round ----
+
+struct ReplayOptions {
+    const char* recordPath;   // --record FILE
+    const char* replayPath;   // --replay FILE
+    int fast;                 // --fast: a replay that does not wait for the clock
+};
+
+// Reads --record, --replay and --fast. 0, or 2 after one line and the usage.
+int ParseReplayOptions(int argc, const char* const* argv, ReplayOptions* options);
+
+// Starts the recording or the replay the options ask for; 0 after one line
+// when it cannot.
+int OpenRecordOrReplay(const ReplayOptions* options);
+
+// A digest of every body's matrix: the table, the balls and the player.
+uint64_t BodyMatrixDigest(const Game* game);
+
+// Ends the recording or checks the replay; the exit status (0 when neither).
+int FinishRecordOrReplay(const Game* game);
+
 // The program: start-up, the frame loop until quitRequested, shutdown. Returns
-// the exit status (0).
+// the exit status: 0, or 1 when a replay does not match its recording.
 int GameMain();
 
 void GameStartUp(Game* game);

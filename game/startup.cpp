@@ -4,6 +4,7 @@
 
 #include "model/model.h"
 #include "platform/glfw2/glfw2.h"
+#include "platform/glfw2/replay.h"
 #include "platform/newton/newton.h"
 #include "sound/sound.h"
 
@@ -138,9 +139,12 @@ int GameMain()
     Game* game = (Game*)std::calloc(1, sizeof(Game));
     GameStartUp(game);
     StartRound(game);
-    while (!game->quitRequested)
+    while (!game->quitRequested) {
+        ReplayBeginPass();
         RunFrame(game);
+    }
+    int status = FinishRecordOrReplay(game);
     GameShutDown(game);
     std::free(game);
-    return 0;
+    return status;
 }
