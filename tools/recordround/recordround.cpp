@@ -104,39 +104,52 @@ static bool InTray(Vec3 at)
     return at.z > 3.0f && at.z < 3.9f && at.y < 0.9f && std::fabs(at.x) < 2.0f;
 }
 
-// The nearest ball in the tray, or 0.
-static int NearestBall()
+// The balls in the tray, nearest first; how many.
+static int BallsInTray(int* order)
 {
     Vec3 eye = BodyPosition(game->player.body);
-    int best = 0;
-    float nearest = 1e9f;
+    int count = 0;
     for (int k = 1; k < kObjectCount; ++k) {
-        Vec3 at = BodyPosition(game->objects[k].body);
-        float distance = PointDistance(at, eye);
-        if (InTray(at) && distance < nearest) {
-            nearest = distance;
-            best = k;
+        if (!InTray(BodyPosition(game->objects[k].body)))
+            continue;
+        int at = count++;
+        float distance = PointDistance(BodyPosition(game->objects[k].body), eye);
+        while (at > 0 &&
+               PointDistance(BodyPosition(game->objects[order[at - 1]].body), eye) > distance) {
+            order[at] = order[at - 1];
+            --at;
         }
+        order[at] = k;
     }
-    return best;
+    return count;
 }
 
-// Looks at a ball and grabs it with the right button; true when held.
-static bool GrabBall(int k)
+// Looks at a ball and grabs the ball the crosshair then finds (it may be
+// another one in front); the index of the ball held, or 0.
+static int GrabBall(int k)
 {
-    const NewtonBody* body = game->objects[k].body;
     Vec3 eye = BodyPosition(game->player.body);
-    for (int i = 0; i < 3 * kPassesPerSecond && !RoundOver(); ++i) {
-        bool there = SteerTowards(Vec3Sub(BodyPosition(body), eye));
-        if (there && game->lookAt.body == body) {
+    for (int i = 0; i < kPassesPerSecond / 2 && !RoundOver(); ++i) {
+        // The top of the ball shows over the tray's rim.
+        Vec3 top = Vec3Add(BodyPosition(game->objects[k].body), Vec3{0.0f, 0.1f, 0.0f});
+        bool there = SteerTowards(Vec3Sub(top, eye));
+        const NewtonBody* seen = game->lookAt.body;
+        const SceneObject* object = seen ? (const SceneObject*)NewtonBodyGetUserData(seen) : nullptr;
+        if (there && object && object != &game->objects[0] && object->kind == 1) {
             Script()->buttons[GLFW_MOUSE_BUTTON_RIGHT] = 1;
             Pass();
             Script()->buttons[GLFW_MOUSE_BUTTON_RIGHT] = 0;
-            return game->player.heldBody == body;
+            return game->player.heldBody == seen ? (int)(object - game->objects) : 0;
         }
         Pass();
     }
-    return false;
+    Vec3 f = game->player.forward;
+    Vec3 at = BodyPosition(game->objects[k].body);
+    std::printf("  ball %d at (%.2f %.2f %.2f), eye (%.2f %.2f %.2f), looking (%.3f %.3f %.3f) "
+                "right.y %.4f at %s\n",
+                k, at.x, at.y, at.z, eye.x, eye.y, eye.z, f.x, f.y, f.z, game->player.right.y,
+                game->lookAt.name);
+    return 0;
 }
 
 // Aims the held ball and throws it when the power meter shows the throw's power.
@@ -144,7 +157,7 @@ static bool AimAndThrow(const Throw& t)
 {
     Vec3 aim = {-std::sin(t.yaw) * std::cos(t.pitch), std::sin(t.pitch),
                 -std::cos(t.yaw) * std::cos(t.pitch)};
-    for (int i = 0; i < 10 * kPassesPerSecond && !RoundOver(); ++i) {
+    for (int i = 0; i < 4 * kPassesPerSecond && !RoundOver(); ++i) {
         bool there = SteerTowards(aim);
         // One turn of the power meter first lets the ball settle in front of the eye.
         if (there && i > 60 && game->player.power == t.power) {
@@ -209,8 +222,14 @@ static void ThrowForEveryKind(const Throw* throws, int count, int* scored)
                 continue;
             Throw t = throws[i];
             t.yaw += 0.002f * (float)(lap % 2 ? lap : -lap);
-            int k = NearestBall();
-            if (k == 0 || !GrabBall(k) || !AimAndThrow(t)) {
+            int order[kObjectCount];
+            int inTray = BallsInTray(order);
+            int k = 0;
+            for (int b = 0; b < inTray && k == 0 && !RoundOver(); ++b)
+                k = GrabBall(order[b]);
+            if (k == 0 || !AimAndThrow(t)) {
+                std::printf("throw for %d: no ball %s at %.1f s\n", t.points,
+                            k ? "thrown" : "grabbed", Script()->time - game->roundStartTime);
                 Pass(kWaitPassTime);
                 continue;
             }
