@@ -416,6 +416,10 @@ int ReplayStartRecording(const char* path, const ReplayHeader* header)
         return 0;
     }
     session.mode = 1;
+    session.pass = 0;
+    session.channelCount = 0;
+    session.lastNs = 0;
+    session.writeFailed = false;
     session.digest = REPLAY_DIGEST_START;
     Put(kMagic, 8);
     PutByte(REPLAY_FORMAT_VERSION & 0xFF);
@@ -434,7 +438,7 @@ static int RecordChannel(int kind, int code)
             return i;
     if (session.channelCount >= REPLAY_MAX_CHANNELS) {
         Line("The recording cannot hold so many kinds of reading; stopped");
-        std::exit(1);
+        std::_Exit(1);   // at once: nothing of the game runs on
     }
     Channel* c = &session.channels[session.channelCount];
     c->kind = kind;
@@ -537,7 +541,9 @@ int ReplayStartPlayback(const char* path, const ReplayHeader* expected, int fast
     } else {
         StartDecoder(&session.decoder, kept, file->size, file->readingsAt);
         session.mode = 2;
+        session.pass = 0;
         session.fast = fast;
+        session.clockStarted = false;
         return 1;
     }
     std::free(kept);
@@ -575,7 +581,7 @@ static Reading NextReading(int kind, int code)
                       session.pass, asked);
     }
     Line(line);
-    std::exit(1);
+    std::_Exit(1);   // at once: nothing of the game runs on
 }
 
 // Real time: wait until as much time has passed since the first clock reading
