@@ -6,6 +6,8 @@
 #include "physics/physics.h"
 #include "render/render.h"
 
+#include <cstdint>
+
 struct NewtonWorld;
 struct Model;
 
@@ -45,6 +47,9 @@ struct Game {
 struct GameOptions {
     int windowed;       // --window: a 640x480 window instead of full screen
     float anisotropy;   // --anisotropy N: texture filtering; 0 = the driver's largest
+    char recordPath[4096];   // --record FILE, absolute; empty when not recording
+    char replayPath[4096];   // --replay FILE, absolute; empty when not replaying
+    int fast;                // --fast: a replay that does not wait for the clock
 };
 
 enum { kOptionsPlay = -1 };
@@ -61,8 +66,20 @@ int ParseOptions(int argc, char** argv, GameOptions* options);
 // prints one line naming the places tried and stays where it is.
 void FindGameData();
 
+// ---- Keeping and replaying a round ----
+
+// Starts the recording or the replay the options ask for, once the working
+// directory holds the game's data; 0 after one line when it cannot.
+int OpenRecordOrReplay(const GameOptions* options);
+
+// A digest of every body's matrix: the table, the balls and the player.
+uint64_t BodyMatrixDigest(const Game* game);
+
+// Ends the recording or checks the replay; the exit status (0 when neither).
+int FinishRecordOrReplay(const Game* game);
+
 // The program: start-up, the frame loop until quitRequested, shutdown. Returns
-// the exit status (0).
+// the exit status: 0, or 1 when a replay does not match its recording.
 int GameMain(const GameOptions* options);
 
 void GameStartUp(Game* game);

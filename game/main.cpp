@@ -9,5 +9,7 @@ int main(int argc, char** argv)
     if (status != kOptionsPlay)
         return status;
     FindGameData();
+    if (!OpenRecordOrReplay(&options))
+        return 1;
     return GameMain(&options);
 }

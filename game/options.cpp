@@ -30,11 +30,17 @@ int TakeWindow(GameOptions* options, const char*);
 int TakeHelp(GameOptions* options, const char*);
 int TakeVersion(GameOptions* options, const char*);
 int TakeAnisotropy(GameOptions* options, const char* argument);
+int TakeRecord(GameOptions* options, const char* argument);
+int TakeReplay(GameOptions* options, const char* argument);
+int TakeFast(GameOptions* options, const char*);
 
 const OptionRow OPTIONS[] = {
     {"--window", nullptr, "play in a 640x480 window instead of full screen", TakeWindow},
     {"--anisotropy", "N", "texture filtering, 1 to the driver's largest (the default);"
                           " 1 is fastest without a graphics card", TakeAnisotropy},
+    {"--record", "FILE", "play and keep every reading of the round(s) in FILE", TakeRecord},
+    {"--replay", "FILE", "play FILE back exactly as it was recorded, then check it", TakeReplay},
+    {"--fast", nullptr, "with --replay: do not wait for the recorded clock", TakeFast},
     {"--help", nullptr, "print this help and end", TakeHelp},
     {"--version", nullptr, "print the version and end", TakeVersion},
 };
@@ -107,6 +113,24 @@ int TakeAnisotropy(GameOptions* options, const char* argument)
     return kOptionsPlay;
 }
 
+int TakeRecord(GameOptions* options, const char* argument)
+{
+    std::snprintf(options->recordPath, sizeof options->recordPath, "%s", argument);
+    return kOptionsPlay;
+}
+
+int TakeReplay(GameOptions* options, const char* argument)
+{
+    std::snprintf(options->replayPath, sizeof options->replayPath, "%s", argument);
+    return kOptionsPlay;
+}
+
+int TakeFast(GameOptions* options, const char*)
+{
+    options->fast = 1;
+    return kOptionsPlay;
+}
+
 const OptionRow* FindOption(const char* name)
 {
     for (const OptionRow& row : OPTIONS)
@@ -163,5 +187,9 @@ int ParseOptions(int argc, char** argv, GameOptions* options)
         if (result != kOptionsPlay)
             return result;
     }
+    if (options->recordPath[0] && options->replayPath[0])
+        return Refuse("cannot record and replay at once", "");
+    if (options->fast && !options->replayPath[0])
+        return Refuse("--fast is for a replay", "");
     return kOptionsPlay;
 }

@@ -2,6 +2,7 @@
 // virtual cursor and the scripted stand-ins for tests.
 #define GLFW2_NO_USING
 #include "platform/glfw2/glfw2.h"
+#include "platform/glfw2/replay.h"
 
 #include <GLFW/glfw3.h>
 #include <cstring>
@@ -87,7 +88,7 @@ void glfwSwapBuffers()
     glfwPollEvents();
 }
 
-int glfwGetKey(int key)
+static int LiveKey(int key)
 {
     if (theScript.active)
         return key >= 0 && key < 512 && theScript.keys[key] ? 1 : 0;
@@ -97,7 +98,7 @@ int glfwGetKey(int key)
     return ::glfwGetKey(theWindow, glfw3Key) == GLFW_PRESS ? 1 : 0;
 }
 
-int glfwGetMouseButton(int button)
+static int LiveMouseButton(int button)
 {
     if (theScript.active)
         return button >= 0 && button < 8 && theScript.buttons[button] ? 1 : 0;
@@ -106,7 +107,7 @@ int glfwGetMouseButton(int button)
     return ::glfwGetMouseButton(theWindow, button) == GLFW_PRESS ? 1 : 0;
 }
 
-void glfwGetMousePos(int* x, int* y)
+static void LiveMousePos(int* x, int* y)
 {
     if (theScript.active || !theWindow) {
         *x = theScript.mouseX;
@@ -118,6 +119,11 @@ void glfwGetMousePos(int* x, int* y)
     *x = (int)dx;
     *y = (int)dy;
 }
+
+// Every reading from outside passes through the recording or the replay.
+int glfwGetKey(int key) { return ReplayFlag(REPLAY_KEY, key, LiveKey(key)); }
+int glfwGetMouseButton(int b) { return ReplayFlag(REPLAY_BUTTON, b, LiveMouseButton(b)); }
+void glfwGetMousePos(int* x, int* y) { LiveMousePos(x, y); ReplayCursor(x, y); }
 
 void glfwSetMousePos(int x, int y)
 {
@@ -135,7 +141,7 @@ void glfwDisable(int token)
 
 double glfwGetTime()
 {
-    return theScript.active ? theScript.time : ::glfwGetTime();
+    return ReplayTime(theScript.active ? theScript.time : ::glfwGetTime());
 }
 
 int glfwExtensionSupported(const char* extension)

@@ -2,10 +2,13 @@
 // scripted clock against a real physics world.
 #include "game/game.h"
 #include "platform/glfw2/glfw2.h"
+#include "platform/glfw2/replay.h"
 #include "platform/newton/newton.h"
 
+#include <cstdio>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 static int forceCalls = 0;
 
@@ -130,4 +133,52 @@ TEST_F(FrameLoopTest, MouseLookTakesTheOffsetFromTheCentreAndRecentres)
     EXPECT_FLOAT_EQ(player->roll, -0.28f);   // level the tilted horizon
     EXPECT_EQ(Glfw2GetScript()->mouseX, 320);
     EXPECT_EQ(Glfw2GetScript()->mouseY, 240);
+}
+
+// Passes on an uneven clock with W pressed now and then, recorded; then the
+// same passes replayed while the live clock and keys say something else.
+TEST_F(FrameLoopTest, ReplayedPassesRunTheRecordedStepsAndAnotherReadingStopsNamingThePass)
+{
+    const char* path = "frameloop_test.btr";
+    ReplayHeader header = {"test", 42};
+    ASSERT_TRUE(ReplayStartRecording(path, &header));
+    Glfw2Script* script = Glfw2GetScript();
+    script->time = 100.0;
+    game.lastStepTime = 100.0f;
+    int recorded[40];
+    for (int pass = 0; pass < 40; ++pass) {
+        ReplayBeginPass();
+        script->keys['W'] = pass % 7 < 3;
+        recorded[pass] = PassAfter(1.0 / (3.0 + pass % 5));   // not whole nanoseconds
+    }
+    Vec3 force = game.player.moveForce;
+    ReplayEnd end = {7, 1234};
+    ASSERT_EQ(ReplayFinish(&end), 0);
+
+    ASSERT_TRUE(ReplayStartPlayback(path, &header, 1));
+    script->time = 100.0;
+    game.lastStepTime = 100.0f;
+    game.player.moveForce = Vec3{0.0f, 0.0f, 0.0f};
+    for (int pass = 0; pass < 40; ++pass) {
+        ReplayBeginPass();
+        script->keys['W'] = 0;
+        script->time = 0.0;
+        ASSERT_EQ(RunPhysicsSteps(&game), recorded[pass]) << "pass " << pass;
+    }
+    EXPECT_EQ(game.player.moveForce.x, force.x);
+    EXPECT_EQ(game.player.moveForce.z, force.z);
+    EXPECT_EQ(ReplayFinish(&end), 0);
+
+    // The first pass reads the clock first; a key read there is another build.
+    EXPECT_EXIT(
+        {
+            std::fflush(stdout);
+            dup2(2, 1);   // the console line, where the death test looks
+            ReplayStartPlayback(path, &header, 1);
+            ReplayBeginPass();
+            glfwGetKey('W');
+        },
+        ::testing::ExitedWithCode(1),
+        "Replay diverged at pass 1: the game read key 87 where the recording holds the clock");
+    std::remove(path);
 }

@@ -1,0 +1,226 @@
+#!/usr/bin/env bash
+# replay_e2e.sh -- the built game replays a kept round and a fresh recording of
+# random X input on its own Xvfb screen, and refuses damaged recordings:
+#   bash tests/e2e/replay_e2e.sh <balltoss binary> <e2e_wavscan binary> [recording]
+# round: the committed round (tests/e2e/round.btr) replayed with --fast and the
+#   wave driver: the HUD score read from screenshots climbs to the recorded
+#   score, the closing screen shows it, each win jingle is heard, and the game
+#   says "replay verified".
+# random: 60 s of random mouse and keys recorded with --record, replayed twice
+#   with --fast: both verified, with the same digest.
+# damaged: that recording damaged at one random byte, 20 times: one line and
+#   exit status 1 each, never a crash.
+set -u
+GAME_BINARY=$(realpath "$1")
+WAVSCAN=$(realpath "$2")
+cd "$(dirname "$0")/../.."
+ROOT=$PWD
+ROUND=$(realpath "${3:-tests/e2e/round.btr}")
+E2E_TMP=$(mktemp -d /tmp/balltoss-replay.XXXXXX)
+source tests/e2e/lib.sh
+
+# The game with the options in GAME_ARGS (e2e_start_game starts $GAME bare).
+GAME="$E2E_TMP/balltoss-with-args"
+printf '#!/bin/sh\nexec "%s" $GAME_ARGS\n' "$GAME_BINARY" >"$GAME"
+chmod +x "$GAME"
+with_args() { GAME_ENV=(GAME_ARGS="$*"); }
+
+cleanup() {
+    e2e_kill_game
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+    if [ -z "${E2E_KEEP:-}" ] && [ "$E2E_FAILS" -eq 0 ]; then
+        rm -rf "$E2E_TMP"
+    else
+        e2e_log "screenshots and logs kept in $E2E_TMP"
+    fi
+}
+trap cleanup EXIT
+
+# Our own screen, kept alive between clients (-noreset), so that one game's
+# exit does not take the server's state down with it before the next starts.
+start_display() {
+    local fdfile="$E2E_TMP/display"
+    Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset 3>"$fdfile" \
+        >"$E2E_TMP/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    local i
+    for i in $(seq 100); do
+        [ -s "$fdfile" ] && break
+        sleep 0.1
+    done
+    [ -s "$fdfile" ] || return 1
+    export DISPLAY=":$(head -n1 "$fdfile")"
+    unset XAUTHORITY
+    for i in $(seq 50); do
+        xdpyinfo >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# ---- reading numbers off the screen -------------------------------------------
+
+# The ten digits of the HUD font as the game draws them: each 16-pixel cell of
+# Textures/Text.tga taken down to the 8 pixels it is drawn at, halfway between
+# the texture's first and second smaller levels (the driver blends the two),
+# one line of 64 values per digit.
+make_digit_shapes() {
+    local d c level
+    for d in 0 1 2 3 4 5 6 7 8 9; do
+        c=$((48 + d))
+        for level in 8 4; do
+            convert "$ROOT/Textures/Text.tga" -auto-orient +repage \
+                -crop 16x16+$((c % 16 * 16))+$((c / 16 * 16)) +repage -alpha extract \
+                -filter box -resize ${level}x${level} -filter box -resize 8x8 \
+                -depth 8 -compress none pgm:- | tail -n +4 | tr -s ' \n' '\n' | grep -v '^$' |
+                tr '\n' ' '
+            echo
+        done | awk '{ for (i = 1; i <= NF; ++i) v[i] += $i / 2 }
+                    END { for (i = 1; i <= 64; ++i) printf "%d ", v[i]; print "" }'
+    done >"$E2E_TMP/digits"
+}
+
+# The number written in yellow from a point of a shot (x, y of the first
+# glyph's top-left corner): each 8-pixel cell taken as the digit whose shape
+# it follows best (normalised correlation, shifted by up to a pixel), up to
+# the first cell without ink.
+read_number() {
+    local shot=$1 x=$2 y=$3
+    convert "$E2E_TMP/$shot.png" -bordercolor black -border 1 -crop 66x10+$x+$y +repage \
+        -fx "max(0,min(r,g)-b)" -depth 8 -compress none pgm:- |
+        tail -n +4 | tr -s ' \n' '\n' | grep -v '^$' |
+        awk -v shapes="$E2E_TMP/digits" -f "$ROOT/tests/e2e/readdigits.awk"
+}
+
+# ---- the committed round --------------------------------------------------------
+
+case_round() {
+    e2e_log "round: $(basename "$ROUND") replayed with --fast and the sound recorded"
+    make_digit_shapes
+    with_args --replay "$ROUND" --fast
+    e2e_start_game round -wave "$E2E_TMP/round.wav" "$ROOT"
+    e2e_check "window opens" e2e_wait_window 60 || return
+    local n=0 hud=() closing=""
+    while game_alive && [ "$n" -lt 2000 ]; do
+        n=$((n + 1))
+        e2e_shot "round_$n" || continue
+        if [ "$(e2e_count "round_$n" $SCORE_LINE "$YELLOW")" -gt 20 ]; then
+            hud+=("$(read_number "round_$n" 104 0)")
+        elif [ "$(e2e_count "round_$n" $MIDDLE_ROWS "$YELLOW")" -gt 200 ]; then
+            closing=$n
+        fi
+    done
+    e2e_check "the replay ends" e2e_wait_exit 60 || return
+    e2e_check "exit status 0" game_exited_zero
+    e2e_check "it says replay verified" grep -q "^replay verified" "$GAME_OUT"
+    local score
+    score=$(sed -n 's/^replay verified: .*final score \([0-9]*\),.*/\1/p' "$GAME_OUT")
+    e2e_log "    $(cat "$GAME_OUT")"
+    e2e_log "    HUD scores read: $(printf '%s\n' "${hud[@]}" | uniq | tr '\n' ' ')"
+    e2e_check "the recorded score is 135 or more" at_least 135 "${score:-0}"
+    e2e_check "the HUD score starts at 0" test "${hud[0]:-x}" = 0
+    e2e_check "the HUD score never falls" climbs "${hud[@]}"
+    e2e_check "the HUD score reaches the recorded score" test "${hud[${#hud[@]}-1]:-x}" = "$score"
+    e2e_check "the closing screen shows" test -n "$closing" || return
+    local text="Your final score was $score"
+    e2e_check "the closing screen's final score is the recorded score" \
+        test "$(read_number "round_$closing" $((320 - 4 * ${#text} + 21 * 8)) 232)" = "$score"
+    # The rolling rumble and the knocks play over the jingles; above 400 Hz
+    # each jingle stands out (the same jingle played backwards matches at
+    # about half as well).
+    local win match
+    for win in Win1 Win2 Win3; do
+        match=$("$WAVSCAN" "$E2E_TMP/round.wav" 0.05 "$ROOT/Sound/$win.wav" 400 | tail -n1)
+        e2e_log "    $win.wav: best $match"
+        e2e_check "the $win jingle is heard" awk -v m="$(echo "$match" | cut -d' ' -f2)" \
+            'BEGIN { exit !(m >= 0.7) }'
+    done
+}
+
+climbs() {
+    local last=0 value
+    for value in "$@"; do
+        [ "$value" -ge "$last" ] || return 1
+        last=$value
+    done
+}
+
+# ---- random input, recorded and replayed twice ------------------------------------
+
+random_input() {
+    local end=$((SECONDS + 60)) r
+    RANDOM=1234
+    while [ "$SECONDS" -lt "$end" ]; do
+        r=$((RANDOM % 10))
+        case $r in
+        0 | 1 | 2 | 3) xdotool mousemove_relative -- $((RANDOM % 81 - 40)) $((RANDOM % 41 - 20)) ;;
+        4 | 5) e2e_hold_key "$(echo w a s d | cut -d' ' -f$((RANDOM % 4 + 1)))" 0.$((RANDOM % 9 + 1)) ;;
+        6) xdotool click 3 ;;
+        7) xdotool click 1 ;;
+        *) sleep 0.$((RANDOM % 5 + 1)) ;;
+        esac
+    done
+}
+
+case_random() {
+    e2e_log "random: 60 s of random X input recorded, then replayed twice with --fast"
+    with_args --record "$E2E_TMP/random.btr"
+    e2e_start_game random "$ROOT"
+    e2e_check "window opens" e2e_wait_window 60 || return
+    e2e_focus_game
+    random_input
+    xdotool key Escape
+    e2e_check "Esc ends the recording game" e2e_wait_exit 30 || return
+    e2e_check "exit status 0" game_exited_zero
+    local size
+    size=$(stat -c %s "$E2E_TMP/random.btr" 2>/dev/null || echo 0)
+    e2e_log "    recording: $size bytes"
+    local first="" run
+    for run in 1 2; do
+        with_args --replay "$E2E_TMP/random.btr" --fast
+        e2e_start_game "random_replay$run" "$ROOT"
+        e2e_check "replay $run ends" e2e_wait_exit 300 || return
+        e2e_log "    $(cat "$GAME_OUT")"
+        e2e_check "replay $run: exit status 0" game_exited_zero
+        e2e_check "replay $run says replay verified" grep -q "^replay verified" "$GAME_OUT"
+        [ -z "$first" ] && first=$(cat "$GAME_OUT")
+    done
+    e2e_check "both replays end with the same digest" test "$(cat "$GAME_OUT")" = "$first"
+}
+
+# ---- damaged recordings ----------------------------------------------------------
+
+case_damaged() {
+    local source="$E2E_TMP/random.btr"
+    [ -s "$source" ] || source=$ROUND
+    e2e_log "damaged: $(basename "$source") damaged at one random byte, 20 times"
+    local size i at bad=0 lines status
+    size=$(stat -c %s "$source")
+    RANDOM=4321
+    for i in $(seq 20); do
+        at=$(((RANDOM * 32768 + RANDOM) % size))
+        cp "$source" "$E2E_TMP/damaged.btr"
+        printf "\\x$(printf %02x $(((RANDOM % 255 + 1 + $(od -An -tu1 -j "$at" -N1 "$source")) % 256)))" |
+            dd of="$E2E_TMP/damaged.btr" bs=1 seek="$at" conv=notrunc status=none
+        with_args --replay "$E2E_TMP/damaged.btr" --fast
+        e2e_start_game damaged "$ROOT"
+        e2e_wait_exit 300 || { e2e_kill_game; GAME_STATUS=timeout; }
+        lines=$(wc -l <"$GAME_OUT")
+        if [ "$GAME_STATUS" != 1 ] || [ "$lines" != 1 ]; then
+            bad=$((bad + 1))
+            e2e_log "    byte $at: status $GAME_STATUS, $lines lines: $(head -c 300 "$GAME_OUT")"
+        elif [ "$i" -le 3 ]; then
+            e2e_log "    byte $at: $(cat "$GAME_OUT")"
+        fi
+    done
+    e2e_check "20 damaged recordings: one line and exit status 1 each" test "$bad" -eq 0
+}
+
+start_display || { e2e_log "Xvfb did not start"; exit 1; }
+cases=${E2E_CASES:-round random damaged}
+for c in $cases; do
+    "case_$c"
+    e2e_kill_game
+done
+e2e_log "replay e2e: $E2E_PASSES passed, $E2E_FAILS failed"
+[ "$E2E_FAILS" -eq 0 ]
