@@ -53,7 +53,7 @@ protected:
     Game game;
 };
 
-TEST_F(FrameLoopTest, APassRightAfterTheLastStillRunsOneStepAndStepsTimeIsNotSimulated)
+TEST_F(FrameLoopTest, APassRightAfterTheLastRunsOneStepAndTimeSpentSteppingIsNotSimulatedAgain)
 {
     // Each step takes two and a half steps of clock time; counted into the
     // next pass's budget it would add steps, which would take more time.
