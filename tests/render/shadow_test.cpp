@@ -113,11 +113,10 @@ TEST_F(ShadowMapTest, TheShadowPassLeavesNoTexgenBlendOrAlphaTestBehind)
     double seconds = 0.0;
     InitCapturing(&texture, &seconds);
     ASSERT_EQ(shadowsEnabled, -1);
-    Mat4 projection, view;
-    Mat4Identity(&projection);
-    Mat4Identity(&view);
+    Mat4 identity;
+    Mat4Identity(&identity);
     glMatrixMode(GL_MODELVIEW);
-    BeginShadowProjection(texture, &projection, &view);
+    BeginShadowProjection(texture, &identity, &identity);
     EXPECT_TRUE(glIsEnabled(GL_BLEND));
     EndShadowProjection();
     const GLenum gens[4] = {GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T, GL_TEXTURE_GEN_R,

@@ -88,7 +88,8 @@ TEST(SceneThrows, EachScriptedThrowScoresItsKindWithTheBallThrownWhichComesBack)
     StartGame();
     Player* p = &game->player;
     for (int i = 0; i < count; ++i) {
-        SCOPED_TRACE(testing::Message() << "throw " << i + 1 << " for " << throws[i].points);
+        const int kind = throws[i].points;
+        SCOPED_TRACE(testing::Message() << "throw " << i + 1 << " for " << kind);
         // Every throw starts a new round, after a round that scored.
         StartRound(game);
         ASSERT_EQ(p->score, 0);
@@ -102,9 +103,8 @@ TEST(SceneThrows, EachScriptedThrowScoresItsKindWithTheBallThrownWhichComesBack)
             ADD_FAILURE() << "scored by " << (scorer ? scorer->name : "no ball");
             continue;
         }
-        EXPECT_EQ(p->score, throws[i].points);
+        EXPECT_EQ(p->score, kind);
         // Its own jingle plays, and it is sent to the return point.
-        int kind = throws[i].points;
         unsigned int jingle = ball->sources[kind == 100 ? 2 : kind == 25 ? 3 : 4];
         EXPECT_EQ(SoundGetState(jingle), SOUND_PLAYING);
         EXPECT_LT(PointDistance(BodyPosition(ball->body), Vec3{0.0f, 2.332f, -8.936f}), 0.5f);
