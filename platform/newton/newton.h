@@ -69,6 +69,9 @@ typedef void (*NewtonTreeCollisionCallback)(const NewtonBody* bodyWithTreeCollis
 NewtonWorld* NewtonCreate(NewtonAllocMemory allocFn, NewtonFreeMemory freeFn);
 // Frees the world with every body, joint, shape and material pair it holds.
 void NewtonDestroy(const NewtonWorld* world);
+// Diagnostic call for tests, not part of the game's interface: how many bodies,
+// shapes and joints are alive, over all worlds together.
+void NewtonLayerLiveCounts(int* bodies, int* shapes, int* joints);
 // Accepted for compatibility: 0 exact x87, 1 SIMD, 2 best. Bullet's arithmetic is fixed
 // by its build, so the mode is only stored; it changes nothing.
 void NewtonSetPlatformArchitecture(const NewtonWorld* world, int mode);

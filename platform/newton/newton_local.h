@@ -145,17 +145,27 @@ struct NewtonWorld {
     NewtonMaterial material;              // the contact being processed
 };
 
+// How many records of one kind are alive, over all worlds.
+template <typename T>
+int& NewtonLiveRecords()
+{
+    static int count = 0;
+    return count;
+}
+
 // Records of the layer come from the world's allocator.
 template <typename T>
 T* NewtonNewRecord(NewtonWorld* world)
 {
     void* memory = world->allocFn ? world->allocFn(int(sizeof(T))) : ::operator new(sizeof(T));
+    ++NewtonLiveRecords<T>();
     return new (memory) T();
 }
 
 template <typename T>
 void NewtonDeleteRecord(NewtonWorld* world, T* record)
 {
+    --NewtonLiveRecords<T>();
     record->~T();
     if (world->freeFn) {
         world->freeFn(record, int(sizeof(T)));

@@ -174,6 +174,13 @@ void NewtonDestroy(const NewtonWorld* constWorld)
     NewtonDeleteRecord(&probe, world);
 }
 
+void NewtonLayerLiveCounts(int* bodies, int* shapes, int* joints)
+{
+    *bodies = NewtonLiveRecords<NewtonBody>();
+    *shapes = NewtonLiveRecords<NewtonCollision>();
+    *joints = NewtonLiveRecords<NewtonJoint>();
+}
+
 void NewtonSetPlatformArchitecture(const NewtonWorld* world, int mode)
 {
     NewtonW(world)->platformMode = mode;

@@ -11,10 +11,12 @@
 #include <unistd.h>
 
 static int forceCalls = 0;
+static double stepCost = 0.0;   // clock time one step takes
 
 static void CountSteps(const NewtonBody*)
 {
     ++forceCalls;
+    Glfw2GetScript()->time += stepCost;
 }
 
 class FrameLoopTest : public ::testing::Test {
@@ -35,6 +37,7 @@ protected:
         game.player.mass = 150.0f;
         game.physicsStep = 1.0f / 300.0f;
         forceCalls = 0;
+        stepCost = 0.0;
     }
     void TearDown() override
     {
@@ -53,13 +56,16 @@ protected:
     Game game;
 };
 
-TEST_F(FrameLoopTest, APassRightAfterTheLastStillRunsOneStep)
+TEST_F(FrameLoopTest, APassRightAfterTheLastRunsOneStepAndTimeSpentSteppingIsNotSimulatedAgain)
 {
+    // Each step takes two and a half steps of clock time; counted into the
+    // next pass's budget it would add steps, which would take more time.
+    stepCost = 2.5 / 300.0;
     Glfw2GetScript()->time = 100.0;
     game.lastStepTime = 100.0f;
-    EXPECT_EQ(PassAfter(0.0), 1);
-    EXPECT_EQ(PassAfter(0.001), 1);
-    EXPECT_EQ(game.lastStepTime, 100.001f);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(PassAfter(0.001), 1) << "pass " << i;
+    EXPECT_EQ(game.lastStepTime, (float)Glfw2GetScript()->time);
 }
 
 TEST_F(FrameLoopTest, KStepsOfTimeRunKPlusOneSteps)
@@ -68,8 +74,13 @@ TEST_F(FrameLoopTest, KStepsOfTimeRunKPlusOneSteps)
     // keeps the budget's rounding out of the way.
     Glfw2GetScript()->time = 1.0;
     game.lastStepTime = 1.0f;
+    // W pushes once after every step, not once a pass.
+    game.player.forward = Vec3{0.0f, 0.0f, -1.0f};
+    Glfw2GetScript()->keys['W'] = 1;
     EXPECT_EQ(PassAfter(5.5 / 300.0), 6);
+    EXPECT_FLOAT_EQ(game.player.moveForce.z, -6.0f * 150.0f);
     EXPECT_EQ(PassAfter(10.5 / 300.0), 11);
+    EXPECT_FLOAT_EQ(game.player.moveForce.z, -17.0f * 150.0f);
     EXPECT_EQ(PassAfter(1.0 / 60.0 + 1e-5), 6);
 }
 

@@ -50,22 +50,24 @@ TEST(Vectors, ArithmeticIsFormedInDoubleAndRoundedOnce)
     EXPECT_FLOAT_EQ(PointDistance(Vec3{1, 2, 3}, Vec3{4, 6, 3}), 5.0f);
 }
 
-TEST(Matrices, MultiplyBySelfGivesTheSquare)
+TEST(Matrices, MultiplyIsRowsOfTheFirstByColumnsOfTheSecondAndMayTakeOneMatrixTwice)
 {
-    Mat4 a;
+    // A translation by (1, 2, 3) times a scale by (2, 3, 4): the scale also
+    // scales the move, to (2, 6, 12).
+    Mat4 a, b;
+    Mat4Identity(&a);
+    a.m[12] = 1.0f, a.m[13] = 2.0f, a.m[14] = 3.0f;
+    Mat4Identity(&b);
+    b.m[0] = 2.0f, b.m[5] = 3.0f, b.m[10] = 4.0f;
+    Mat4Multiply(&a, &b);
+    const float product[16] = {2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 2, 6, 12, 1};
     for (int i = 0; i < 16; ++i)
-        a.m[i] = (float)(i + 1);
-    Mat4 expected;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) {
-            double sum = 0.0;
-            for (int k = 0; k < 4; ++k)
-                sum += (double)a.m[4 * i + k] * a.m[4 * k + j];
-            expected.m[4 * i + j] = (float)sum;
-        }
-    Mat4Multiply(&a, &a);
+        EXPECT_EQ(a.m[i], product[i]) << "element " << i;
+    // Swapping x and y twice is the identity, not a half-overwritten mix.
+    Mat4 swap = {{0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
+    Mat4Multiply(&swap, &swap);
     for (int i = 0; i < 16; ++i)
-        EXPECT_EQ(a.m[i], expected.m[i]) << "element " << i;
+        EXPECT_EQ(swap.m[i], i % 5 == 0 ? 1.0f : 0.0f) << "element " << i;
 }
 
 TEST(Matrices, AxesLeaveTheFourthRowAlone)

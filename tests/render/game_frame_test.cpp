@@ -135,18 +135,19 @@ TEST_F(GameFrameTest, TableAndBallsAreInViewAndLit)
         game->player = saved;
         float here = MeanLuminance(lit, x, y, 4), gone = MeanLuminance(without, x, y, 4);
         EXPECT_GT(std::fabs(here - gone), 10.0f) << "ball " << k;
-        // Lit: brighter than by the ambient light alone (the ball's front gets
-        // the light at a grazing angle, so only a little).
-        EXPECT_GT(here, MeanLuminance(ambientOnly, x, y, 4) + 1.0f) << "ball " << k;
     }
     EXPECT_GE(ballsInView, 2);
 
-    // The lane beyond the tray, to the side of the ball column.
+    // Lit, shown on the lane beyond the tray, to the side of the ball column
+    // (the balls are black eight balls: light barely shows on them). The
+    // light's diffuse part, which faces the lane from above, adds over a third
+    // to the ambient part; a light that misses the lane adds nothing.
     int x, y;
     Project(Vec3{0.8f, 0.67f, 0.0f}, &x, &y);
     ASSERT_TRUE(x > 5 && x < 635 && y > 5 && y < 475) << x << "," << y;
     EXPECT_GT(MeanLuminance(*firstFrame, x, y, 3), 40.0f);
-    EXPECT_GT(MeanLuminance(lit, x, y, 3), 1.1f * MeanLuminance(ambientOnly, x, y, 3));
+    float lane = MeanLuminance(lit, x, y, 3), laneAmbient = MeanLuminance(ambientOnly, x, y, 3);
+    EXPECT_GT(lane, 1.3f * laneAmbient) << lane << " lit, " << laneAmbient << " by ambient light";
     game->player = saved;
     shadowsEnabled = shadowsFound;
 }
