@@ -27,11 +27,13 @@ e2e_check() {
 
 # ---- the display ----------------------------------------------------------
 
-# A private 640x480 24-bit screen on the first free display number.
+# A private 640x480 24-bit screen on the first free display number. It must
+# not reset when its last client leaves: a client still connecting at that
+# moment (the game, while a screenshot closes) would be dropped.
 e2e_start_display() {
     local fdfile="$E2E_TMP/display.$BASHPID"
     : >"$fdfile"
-    Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$fdfile" \
+    Xvfb -displayfd 3 -screen 0 640x480x24 -noreset -nolisten tcp 3>"$fdfile" \
         >"$E2E_TMP/xvfb.log" 2>&1 &
     XVFB_PID=$!
     local i
@@ -51,8 +53,33 @@ e2e_start_display() {
 }
 
 e2e_stop_display() {
+    e2e_stop_wm
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
     XVFB_PID=""
+}
+
+# A window manager, as players have: openbox, ready once it owns the screen.
+WM_PID=""
+e2e_start_wm() {
+    [ -n "$WM_PID" ] && return 0
+    openbox --sm-disable >"$E2E_TMP/openbox.log" 2>&1 &
+    WM_PID=$!
+    local i
+    for i in $(seq 50); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+        sleep 0.1
+    done
+    e2e_log "openbox did not start"
+    return 1
+}
+
+# A bare X server, as a kiosk runs the game.
+e2e_stop_wm() {
+    [ -n "$WM_PID" ] || return 0
+    kill "$WM_PID" 2>/dev/null && wait "$WM_PID" 2>/dev/null
+    WM_PID=""
+    # Its mark on the root window outlives it; the next one sets it afresh.
+    xprop -root -remove _NET_SUPPORTING_WM_CHECK
 }
 
 # ---- the clock ------------------------------------------------------------
@@ -99,7 +126,6 @@ e2e_game_seconds() {
 #   -clock RATE   run under libfaketime, starting at RATE
 #   -wave FILE    record the sound into FILE (OpenAL Soft's wave driver)
 e2e_start_game() {
-    LAST_START=("$@")
     local name=$1
     shift
     local clock="" wave=""
@@ -136,47 +162,19 @@ e2e_start_game() {
 }
 
 # Waits up to $1 seconds (default 60) for the game's window; fails if the game
-# ended first. Now and then, on this machine, GLFW cannot reach the private X
-# server at all ("Failed to initialize GLFW!" at once, with the server still
-# answering xdpyinfo); that start is logged and made once more.
-E2E_RETRIES=0
+# ended first.
 e2e_wait_window() {
     local limit=${1:-60} i
-    [ "$limit" = again ] && limit=60
     for i in $(seq $((limit * 5))); do
         GAME_WINDOW=$(xdotool search --onlyvisible --class GLFW-Application 2>/dev/null | head -n1)
         [ -n "$GAME_WINDOW" ] && return 0
         if ! kill -0 "$GAME_PID" 2>/dev/null; then
-            if [ "$(cat "$GAME_OUT")" = "Failed to initialize GLFW!" ] && [ "${1:-}" != again ] &&
-                [ "$E2E_RETRIES" -lt 3 ]; then
-                E2E_RETRIES=$((E2E_RETRIES + 1))
-                e2e_log "    GLFW could not reach $DISPLAY (xdpyinfo: $(xdpyinfo >/dev/null 2>&1 && echo answers || echo silent)); starting the game once more"
-                wait "$GAME_PID"
-                e2e_start_game "${LAST_START[@]}"
-                e2e_wait_window again
-                return
-            fi
+            e2e_log "    the game ended before its window showed: $(head -c 300 "$GAME_OUT")"
             return 1
         fi
         sleep 0.2
     done
     return 1
-}
-
-# Without a window manager nothing gives the window focus, and GLFW reports no
-# mouse motion until it has it. On focus GLFW reads the cursor once as (0, 0),
-# which the game takes as a look of 320 pixels left and 240 up; the same motion
-# the other way, in steps small enough to stay on the screen, takes it back.
-e2e_focus_game() {
-    sleep 1
-    xdotool windowfocus --sync "$GAME_WINDOW" || return 1
-    sleep 0.5
-    local i
-    for i in 1 2 3 4; do
-        xdotool mousemove_relative -- 80 60
-        sleep 0.2
-    done
-    sleep 0.3
 }
 
 # Waits up to $1 seconds for the game to end; GAME_STATUS holds its status.
@@ -209,6 +207,8 @@ e2e_kill_game() {
 }
 
 game_alive() { [ -n "$GAME_PID" ] && kill -0 "$GAME_PID" 2>/dev/null; }
+# CPU time of the game so far, user and system, in clock ticks.
+game_cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$GAME_PID/stat"; }
 game_exited_zero() { [ "$GAME_STATUS" = 0 ]; }
 
 # ---- input ----------------------------------------------------------------
@@ -278,6 +278,28 @@ e2e_balls() {
         sort -n | cut -d' ' -f2-
 }
 BLUE='b>0.6 && r<0.35 && g<0.35'
+
+# The blue star panel at the table's far end, a landmark that tells where the
+# player stands and looks: "x y width" of its box on the screen.
+panel_box() {
+    convert "$E2E_TMP/$1.png" -crop 560x240+80+0 +repage -fx "$BLUE" -trim \
+        -format '%X %Y %w' info: 2>/dev/null | tr -d '+' | awk '$3 > 20 { print $1 + 80, $2, $3 }'
+}
+
+# The scene is drawn: the panel shows, and most of the screen below the HUD is lit.
+scene_shown() {
+    [ -n "$(panel_box "$1")" ] && [ "$(e2e_count "$1" $SCENE 'r+g+b>0.03')" -ge 100000 ]
+}
+
+# Two shots show the panel in the same place, within a pixel.
+same_view() {
+    local a b
+    a=$(panel_box "$1")
+    b=$(panel_box "$2")
+    e2e_log "    panel in $1: $a; in $2: $b"
+    [ -n "$a" ] && [ -n "$b" ] && awk -v a="$a" -v b="$b" 'BEGIN { split(a, p); split(b, q)
+        for (i = 1; i <= 3; i++) if (p[i] - q[i] > 1 || q[i] - p[i] > 1) exit 1 }'
+}
 # Regions, rows counted from the top of the 640x480 screen.
 SCORE_LINE=200x8+0+0
 TIME_LINE=200x8+0+8
