@@ -254,16 +254,43 @@ e2e_diff() {
         -format '%[fx:round(mean*w*h)]' info:
 }
 
-# Number of pixels in a region whose yellowness differs between two shots:
-# text compared by its glyphs, whatever lies behind it.
-e2e_text_diff() {
-    local cond=$YELLOW
-    convert \( "$E2E_TMP/$1.png" -crop "$3" +repage -fx "$cond" \) \
-        \( "$E2E_TMP/$2.png" -crop "$3" +repage -fx "$cond" \) \
-        -compose difference -composite -format '%[fx:round(mean*w*h)]' info:
+YELLOW='min(r,g)-b>0.4'
+
+# The text of a line of n characters whose first glyph's cell has its top-left
+# corner at x y (rows from the top): each 8-pixel cell of the shot's yellowness
+# is read as the nearest glyph of the game's font sheet, drawn as the game draws
+# it (16-pixel cells at half size, bottom row first, a little blurred).
+e2e_read_text() {
+    local shot=$1 x=$2 y=$3 n=$4
+    awk -v n="$n" '
+        FNR == 1 { file++ }
+        file == 1 { for (i = 1; i <= NF; i++) font[f++] = $i / 255; next }
+        { for (i = 1; i <= NF; i++) cell[s++] = $i / 255 }
+        END {
+            for (k = 0; k < n; k++) {
+                best = 1e9
+                for (c = 32; c < 127; c++) {
+                    d = 0; fx = (c % 16) * 8; fy = int(c / 16) * 8
+                    for (j = 0; j < 64; j++) {
+                        e = font[(fy + int(j / 8)) * 128 + fx + j % 8] - cell[int(j / 8) * 8 * n + k * 8 + j % 8]
+                        d += e * e
+                    }
+                    if (d < best) { best = d; glyph = sprintf("%c", c) }
+                }
+                printf "%s", glyph
+            }
+        }' <(convert "$ROOT/Textures/Text.tga" -flip -fx 'r*a' -alpha off -colorspace gray \
+                 -scale 50% -blur 0x0.6 -depth 8 gray:- | od -An -v -tu1) \
+           <(convert "$E2E_TMP/$shot.png" -crop "$((n * 8))x8+$x+$y" +repage -fx 'min(r,g)-b' \
+                 -depth 8 gray:- | od -An -v -tu1)
 }
 
-YELLOW='min(r,g)-b>0.4'
+# A shot shows this text with its first glyph at x y.
+text_reads() {
+    local got
+    got=$(e2e_read_text "$1" "$2" "$3" "${#4}")
+    [ "$got" = "$4" ] || { e2e_log "    at $2,$3 reads \"$got\", not \"$4\""; return 1; }
+}
 
 # The balls in a shot: the middle of each black ball (the deepest points of
 # the dark parts, so that touching balls stay apart), below the HUD text and
@@ -303,8 +330,6 @@ same_view() {
 # Regions, rows counted from the top of the 640x480 screen.
 SCORE_LINE=200x8+0+0
 TIME_LINE=200x8+0+8
-TIME_DIGITS=40x8+144+8      # after "Time remaining... " (18 characters of 8 pixels)
-SCORE_DIGITS=56x8+104+0     # after "YER SCORE!!! " (13 characters)
 CROSSHAIR=24x24+308+228
 POWER_BAR=56x200+4+270       # inside the meter's frame, above its bottom
 MIDDLE_ROWS=640x80+0+200     # the closing screen's four lines
