@@ -328,13 +328,11 @@ same_view() {
         for (i = 1; i <= 3; i++) if (p[i] - q[i] > 1 || q[i] - p[i] > 1) exit 1 }'
 }
 # Regions, rows counted from the top of the 640x480 screen.
-SCORE_LINE=200x8+0+0
 TIME_LINE=200x8+0+8
 CROSSHAIR=24x24+308+228
 POWER_BAR=56x200+4+270       # inside the meter's frame, above its bottom
 MIDDLE_ROWS=640x80+0+200     # the closing screen's four lines
 SCENE=640x440+0+20           # below the HUD text
-ABOVE_EYE=560x200+40+20      # below the HUD text, above the horizon and the power meter
 
 # Compares a number: at_least N value / at_most N value / equals N value.
 at_least() { [ "$2" -ge "$1" ]; }

@@ -37,8 +37,6 @@ console_is_empty() {
     fi
 }
 
-console_has_line() { grep -qxF "$1" "$GAME_OUT"; }
-
 # ---- start-up: the HUD over the scene, then Esc ---------------------------
 
 case_startup() {
@@ -501,8 +499,6 @@ play_briefly() {
     e2e_check "$1: Esc ends the program" e2e_wait_exit 30
     e2e_check "$1: exit status 0" game_exited_zero
 }
-
-only_line() { [ "$(cat "$GAME_OUT")" = "$1" ]; }
 
 # The console holds exactly this line, this many times, and nothing else.
 line_times() {
