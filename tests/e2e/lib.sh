@@ -174,6 +174,8 @@ e2e_wait_window() {
         fi
         sleep 0.2
     done
+    e2e_log "    no window shown after $limit s; the game is $(awk '/^State/ { print $2 $3 }' "/proc/$GAME_PID/status"), waiting in $(cat "/proc/$GAME_PID/wchan"); windows of its class: $(xdotool search --class GLFW-Application | wc -l)"
+    e2e_shot no_window
     return 1
 }
 
