@@ -167,7 +167,9 @@ e2e_wait_window() {
     local limit=${1:-60} i
     for i in $(seq $((limit * 5))); do
         GAME_WINDOW=$(xdotool search --onlyvisible --class GLFW-Application 2>/dev/null | head -n1)
-        [ -n "$GAME_WINDOW" ] && return 0
+        # Under a window manager the window may first show framed, then fill the screen.
+        [ -n "$GAME_WINDOW" ] && xdotool getwindowgeometry "$GAME_WINDOW" 2>/dev/null |
+            grep -q 'Position: 0,0' && return 0
         if ! kill -0 "$GAME_PID" 2>/dev/null; then
             e2e_log "    the game ended before its window showed: $(head -c 300 "$GAME_OUT")"
             return 1
@@ -322,6 +324,17 @@ panel_box() {
 # The scene is drawn: the panel shows, and most of the screen below the HUD is lit.
 scene_shown() {
     [ -n "$(panel_box "$1")" ] && [ "$(e2e_count "$1" $SCENE 'r+g+b>0.03')" -ge 100000 ]
+}
+
+# The first frames come once the game has loaded: up to 15 s for the scene.
+scene_appears() {
+    local i
+    for i in $(seq 30); do
+        e2e_shot "$1"
+        scene_shown "$1" && return 0
+        sleep 0.5
+    done
+    return 1
 }
 
 # Two shots show the panel in the same place, within a pixel.

@@ -84,9 +84,8 @@ case_walk() {
     e2e_log "walk: W brings the table nearer, S takes it away, A and D step sideways"
     e2e_start_game walk "$ROOT"
     e2e_check "window opens" e2e_wait_window 60 || return
+    e2e_check "the scene shows" scene_appears walk_start
     sleep 2.5           # the player settles on the floor
-    e2e_shot walk_start
-    e2e_check "the scene shows" scene_shown walk_start
     local key field sign
     for key in s w a d; do
         case $key in s) field=w sign=-1 ;; w) field=w sign=1 ;; a) field=x sign=1 ;; d) field=x sign=-1 ;; esac
@@ -222,9 +221,8 @@ case_throw() {
     e2e_log "throw: look down at the tray, grab a ball with the right button, throw with the left"
     e2e_start_game throw -wave "$E2E_TMP/throw.wav" "$ROOT"
     e2e_check "window opens" e2e_wait_window 60 || return
+    e2e_check "the scene shows" scene_appears throw_start
     sleep 2.5           # the balls roll down into the tray
-    e2e_shot throw_start
-    e2e_check "the scene shows" scene_shown throw_start
     e2e_look 0 600 4
     e2e_shot throw_aim
     e2e_check "no power bar before a ball is held" at_most 20 "$(power_bar_pixels throw_aim)"
@@ -281,9 +279,8 @@ case_click() {
     e2e_log "click: a left click with empty hands is forgotten; the ball grabbed next stays held"
     e2e_start_game click "$ROOT"
     e2e_check "window opens" e2e_wait_window 60 || return
+    e2e_check "the scene shows" scene_appears click_start
     sleep 2.5
-    e2e_shot click_start
-    e2e_check "the scene shows" scene_shown click_start
     e2e_look 0 600 4
     e2e_check "a ball comes under the crosshair" aim_at_ball || return
     xdotool click 1
@@ -315,8 +312,8 @@ turned_by() {
 first_view() {
     xdotool mousemove "$2" "$3"
     e2e_start_game "$1" "$ROOT"
-    e2e_wait_window 60 || return 1
-    sleep 3
+    e2e_wait_window 60 && scene_appears "$1" || return 1
+    sleep 2
     e2e_shot "$1"
 }
 
@@ -382,9 +379,8 @@ case_closing() {
     e2e_log "closing: a round sped up sixtyfold ends on the closing screen; Y plays again, N ends"
     e2e_start_game closing -clock 0.05 "$ROOT"
     e2e_check "window opens" e2e_wait_window 60 || return
+    e2e_check "the scene shows" scene_appears closing_play
     sleep 1
-    e2e_shot closing_play
-    e2e_check "the scene shows" scene_shown closing_play
     # N during play is no answer to a question not yet asked.
     xdotool key n
     sleep 0.5
