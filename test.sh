@@ -9,5 +9,5 @@ werror=OFF
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Release -DBALLTOSS_WERROR=$werror >/dev/null
 cmake --build build-test -j"$(nproc)"
 export ALSOFT_DRIVERS=null
-xvfb-run -a -s "-screen 0 640x480x24" \
+xvfb-run -a -s "-screen 0 640x480x24 -noreset" \
   ctest --test-dir build-test --output-on-failure -j1 "$@"

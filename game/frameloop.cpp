@@ -47,8 +47,28 @@ static void DrawScene(Game* game)
     RenderScene(&view);
 }
 
+// Esc, or the window manager's close (Alt+F4, the title bar's button).
+static int QuitAsked()
+{
+    return glfwGetKey(GLFW_KEY_ESC) || !glfwGetWindowParam(GLFW_OPENED);
+}
+
+// A minimised window shows nothing: sleep until the window system has news
+// instead of drawing. The round's clock goes on, and the first pass after the
+// restore steps the physics through the time away.
+static void IdleWhileIconified(Game* game)
+{
+    glfwWaitEventsTimeout(0.1);
+    if (QuitAsked())
+        game->quitRequested = 1;
+}
+
 void RunFrame(Game* game)
 {
+    if (glfwGetWindowParam(GLFW_ICONIFIED)) {
+        IdleWhileIconified(game);
+        return;
+    }
     ReadMouseLook(&game->player);
     UpdateListener(&game->player);
     RunPhysicsSteps(game);
@@ -57,7 +77,7 @@ void RunFrame(Game* game)
     DrawHud(game);
     if (CheckEndOfRound(game))
         return;   // a new round began: its first pass starts at once
-    if (glfwGetKey(GLFW_KEY_ESC))
+    if (QuitAsked())
         game->quitRequested = 1;
     glfwSwapBuffers();
 }

@@ -127,10 +127,13 @@ static void DrawClosingScreen(Game* game)
     glfwSwapBuffers();
 }
 
-// Blocks until Y or N; N wins when both are down. 1 for yes.
+// Blocks until Y or N; N wins when both are down. 1 for yes. Closing the
+// window answers no: the game ends as it does from play.
 static int WaitForAnswer()
 {
     for (;;) {
+        if (!glfwGetWindowParam(GLFW_OPENED))
+            return 0;
         int yes = glfwGetKey(kKeyY);
         int no = glfwGetKey(kKeyN);
         if (no)

@@ -4,6 +4,9 @@
 #include "platform/glfw2/glfw2.h"
 #include "platform/glfw2/replay.h"
 
+// GLFW 3 gives GLFW_ICONIFIED another value, as a window attribute.
+static const int kParamIconified = GLFW_ICONIFIED;
+#undef GLFW_ICONIFIED
 #include <GLFW/glfw3.h>
 #include <cstring>
 
@@ -33,6 +36,93 @@ static int ToGlfw3Key(int key)
     if (key >= 32 && key < 256)
         return key;
     return GLFW_KEY_UNKNOWN;
+}
+
+// ---- presses latched per poll ----
+// Keys by GLFW 3 code, then the mouse buttons. Presses arriving between two
+// polls are pending; each poll hands them to the pass that follows it and
+// starts afresh, so a press is seen by exactly one pass whether read or not.
+enum { kLatchButtons = GLFW_KEY_LAST + 1, kLatchSlots = kLatchButtons + GLFW_MOUSE_BUTTON_LAST + 1 };
+static unsigned char pendingPresses[kLatchSlots];
+static unsigned char passPresses[kLatchSlots];
+
+static void LatchEvent(int slot, int action)
+{
+    if (action == GLFW_PRESS && slot >= 0 && slot < kLatchSlots)
+        pendingPresses[slot] = 1;
+}
+
+static void LatchPoll()
+{
+    std::memcpy(passPresses, pendingPresses, sizeof passPresses);
+    std::memset(pendingPresses, 0, sizeof pendingPresses);
+}
+
+static bool Latched(int slot)
+{
+    return slot >= 0 && slot < kLatchSlots && passPresses[slot];
+}
+
+static void OnKey(GLFWwindow*, int key, int, int action, int)
+{
+    LatchEvent(key, action);
+}
+
+static void OnButton(GLFWwindow*, int button, int action, int)
+{
+    LatchEvent(kLatchButtons + button, action);
+}
+
+// ---- the virtual cursor ----
+// GLFW's disabled cursor moves by the pointer's motion, but on entering the
+// window it jumps to wherever the pointer is; summing only motion from a
+// reference retaken whenever the pointer comes back keeps such jumps out of the look.
+static double cursorX, cursorY;   // what the game reads
+static double lastX, lastY;       // GLFW's cursor at the latest motion
+static bool retakeReference = true;
+
+static void OnCursorPos(GLFWwindow*, double x, double y)
+{
+    if (!retakeReference) {
+        cursorX += x - lastX;
+        cursorY += y - lastY;
+    }
+    lastX = x;
+    lastY = y;
+    retakeReference = false;
+}
+
+static void OnCursorEnter(GLFWwindow*, int entered)
+{
+    if (entered)
+        retakeReference = true;
+}
+
+static void OnFocus(GLFWwindow*, int focused)
+{
+    if (focused)
+        retakeReference = true;
+}
+
+static void OnIconify(GLFWwindow*, int iconified)
+{
+    if (!iconified)
+        retakeReference = true;
+}
+
+static void SetInputCallbacks(GLFWwindow* window)
+{
+    ::glfwSetKeyCallback(window, OnKey);
+    ::glfwSetMouseButtonCallback(window, OnButton);
+    ::glfwSetCursorPosCallback(window, OnCursorPos);
+    ::glfwSetCursorEnterCallback(window, OnCursorEnter);
+    ::glfwSetWindowFocusCallback(window, OnFocus);
+    ::glfwSetWindowIconifyCallback(window, OnIconify);
+}
+
+static bool CursorDisabled()
+{
+    return theWindow && ::glfwGetInputMode(theWindow, GLFW_CURSOR) == GLFW_CURSOR_DISABLED;
 }
 
 static bool Listed(const char* const* list, int count, const char* name)
@@ -65,20 +155,46 @@ int glfwOpenWindow(int width, int height, int redBits, int greenBits, int blueBi
     if (!theWindow)
         return 0;
     ::glfwMakeContextCurrent(theWindow);
-    // The game polls once a pass; a tap shorter than a pass must still count.
-    ::glfwSetInputMode(theWindow, GLFW_STICKY_KEYS, GLFW_TRUE);
-    ::glfwSetInputMode(theWindow, GLFW_STICKY_MOUSE_BUTTONS, GLFW_TRUE);
+    SetInputCallbacks(theWindow);
     return 1;
 }
 
 void glfwSwapInterval(int interval) { ::glfwSwapInterval(interval); }
 
+// What every poll does once the window's events are in.
+static void EndPoll()
+{
+    if (theScript.onPoll)
+        theScript.onPoll(theScript.user);
+    LatchPoll();
+}
+
 void glfwPollEvents()
 {
     if (theWindow)
         ::glfwPollEvents();
-    if (theScript.onPoll)
-        theScript.onPoll(theScript.user);
+    EndPoll();
+}
+
+void glfwWaitEventsTimeout(double seconds)
+{
+    // A scripted test sets its own pace.
+    if (theWindow && !theScript.active)
+        ::glfwWaitEventsTimeout(seconds);
+    else if (theWindow)
+        ::glfwPollEvents();
+    EndPoll();
+}
+
+static int LiveWindowParam(int param)
+{
+    if (!theWindow)
+        return 0;
+    if (param == GLFW_OPENED)
+        return ::glfwWindowShouldClose(theWindow) ? 0 : 1;
+    if (param == kParamIconified)
+        return ::glfwGetWindowAttrib(theWindow, GLFW_ICONIFIED) ? 1 : 0;
+    return 0;
 }
 
 void glfwSwapBuffers()
@@ -88,23 +204,33 @@ void glfwSwapBuffers()
     glfwPollEvents();
 }
 
-static int LiveKey(int key)
+static bool KeyHeld(int key, int glfw3Key)
 {
     if (theScript.active)
-        return key >= 0 && key < 512 && theScript.keys[key] ? 1 : 0;
+        return key >= 0 && key < 512 && theScript.keys[key];
+    return theWindow && ::glfwGetKey(theWindow, glfw3Key) == GLFW_PRESS;
+}
+
+static int LiveKey(int key)
+{
     int glfw3Key = ToGlfw3Key(key);
-    if (!theWindow || glfw3Key == GLFW_KEY_UNKNOWN)
+    if (glfw3Key == GLFW_KEY_UNKNOWN)
         return 0;
-    return ::glfwGetKey(theWindow, glfw3Key) == GLFW_PRESS ? 1 : 0;
+    return KeyHeld(key, glfw3Key) || Latched(glfw3Key) ? 1 : 0;
+}
+
+static bool ButtonHeld(int button)
+{
+    if (theScript.active)
+        return theScript.buttons[button] != 0;
+    return theWindow && ::glfwGetMouseButton(theWindow, button) == GLFW_PRESS;
 }
 
 static int LiveMouseButton(int button)
 {
-    if (theScript.active)
-        return button >= 0 && button < 8 && theScript.buttons[button] ? 1 : 0;
-    if (!theWindow)
+    if (button < 0 || button > GLFW_MOUSE_BUTTON_LAST)
         return 0;
-    return ::glfwGetMouseButton(theWindow, button) == GLFW_PRESS ? 1 : 0;
+    return ButtonHeld(button) || Latched(kLatchButtons + button) ? 1 : 0;
 }
 
 static void LiveMousePos(int* x, int* y)
@@ -114,29 +240,34 @@ static void LiveMousePos(int* x, int* y)
         *y = theScript.mouseY;
         return;
     }
-    double dx = 0.0, dy = 0.0;
-    ::glfwGetCursorPos(theWindow, &dx, &dy);
-    *x = (int)dx;
-    *y = (int)dy;
+    *x = (int)cursorX;
+    *y = (int)cursorY;
 }
 
 // Every reading from outside passes through the recording or the replay.
 int glfwGetKey(int key) { return ReplayFlag(REPLAY_KEY, key, LiveKey(key)); }
 int glfwGetMouseButton(int b) { return ReplayFlag(REPLAY_BUTTON, b, LiveMouseButton(b)); }
 void glfwGetMousePos(int* x, int* y) { LiveMousePos(x, y); ReplayCursor(x, y); }
+int glfwGetWindowParam(int p) { return ReplayFlag(REPLAY_WINDOW, p, LiveWindowParam(p)); }
 
 void glfwSetMousePos(int x, int y)
 {
     theScript.mouseX = x;
     theScript.mouseY = y;
-    if (!theScript.active && theWindow)
+    cursorX = x;
+    cursorY = y;
+    if (!theScript.active && theWindow && !CursorDisabled()) {
         ::glfwSetCursorPos(theWindow, x, y);
+        retakeReference = true;
+    }
 }
 
 void glfwDisable(int token)
 {
-    if (token == GLFW_MOUSE_CURSOR && theWindow)
+    if (token == GLFW_MOUSE_CURSOR && theWindow) {
         ::glfwSetInputMode(theWindow, GLFW_CURSOR, GLFW_CURSOR_DISABLED);
+        retakeReference = true;
+    }
 }
 
 double glfwGetTime()
@@ -165,3 +296,14 @@ void glfwTerminate()
 }
 
 } // namespace glfw2
+
+void Glfw2KeyEvent(int key, int action)
+{
+    LatchEvent(ToGlfw3Key(key), action);
+}
+
+void Glfw2ButtonEvent(int button, int action)
+{
+    if (button >= 0 && button <= GLFW_MOUSE_BUTTON_LAST)
+        LatchEvent(kLatchButtons + button, action);
+}

@@ -16,6 +16,11 @@
 #define GLFW_FULLSCREEN 0x00010002
 #define GLFW_KEY_ESC 257
 #define GLFW_MOUSE_CURSOR 0x00030001
+#define GLFW_OPENED 0x00020001      // glfwGetWindowParam: 0 once the window was asked to close
+#ifdef GLFW_ICONIFIED   // GLFW 3's window attribute, where its header came first
+#undef GLFW_ICONIFIED
+#endif
+#define GLFW_ICONIFIED 0x00020003   // glfwGetWindowParam: 1 while minimised
 #define GLFW_BUILD_MIPMAPS_BIT 0x00000004
 
 namespace glfw2 {
@@ -28,9 +33,16 @@ int glfwOpenWindow(int width, int height, int redBits, int greenBits, int blueBi
 void glfwSwapInterval(int interval);
 void glfwSwapBuffers();   // also processes window events, as GLFW 2 did
 void glfwPollEvents();
+void glfwWaitEventsTimeout(double seconds); // sleeps until an event or the time is up, then polls
+int glfwGetWindowParam(int param);          // GLFW_OPENED, GLFW_ICONIFIED
+// Keys and buttons read down in a pass when held at the latest poll or pressed
+// since the poll before it: a tap shorter than a pass counts once, and a press
+// nobody reads is forgotten at the next poll.
 int glfwGetKey(int key);  // GLFW 2 codes: printable keys upper case, Esc 257; 1 when down
 int glfwGetMouseButton(int button); // 0 left, 1 right; 1 when down
-void glfwGetMousePos(int* x, int* y); // the virtual cursor (unbounded once disabled)
+// The virtual cursor (unbounded once disabled). Only motion moves it: when the
+// window gains the pointer (start, focus, restore) its reference is taken afresh.
+void glfwGetMousePos(int* x, int* y);
 void glfwSetMousePos(int x, int y);
 void glfwDisable(int token); // GLFW_MOUSE_CURSOR: hide it and report a virtual cursor
 double glfwGetTime();        // seconds since glfwInit
@@ -64,3 +76,9 @@ struct Glfw2Script {
 
 // The one script record; zero (inactive) until a test fills it.
 Glfw2Script* Glfw2GetScript();
+
+// Where the window's key and button events enter the layer (GLFW 2 codes,
+// action GLFW_PRESS or 0 for a release); tests feed synthetic ones here. Held
+// state comes from the window, or from the script's keys and buttons.
+void Glfw2KeyEvent(int key, int action);
+void Glfw2ButtonEvent(int button, int action);

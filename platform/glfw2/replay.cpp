@@ -554,7 +554,7 @@ int ReplayStartPlayback(const char* path, const ReplayHeader* expected, int fast
 static void KindName(int kind, int code, char* text, size_t size)
 {
     static const char* names[REPLAY_KIND_COUNT] = {"the clock", "key", "button", "the cursor",
-                                                   "window state", "press of"};
+                                                   "window state"};
     if (kind == REPLAY_TIME || kind == REPLAY_CURSOR)
         std::snprintf(text, size, "%s", names[kind]);
     else

@@ -12,9 +12,8 @@ enum ReplayKind {
     REPLAY_KEY = 1,      // glfwGetKey, by key code
     REPLAY_BUTTON = 2,   // glfwGetMouseButton, by button
     REPLAY_CURSOR = 3,   // glfwGetMousePos (two values)
-    REPLAY_WINDOW = 4,   // window state (focus, iconified, close request), by token
-    REPLAY_PRESS = 5,    // a latched key or button press, by code
-    REPLAY_KIND_COUNT = 6
+    REPLAY_WINDOW = 4,   // glfwGetWindowParam (open, iconified), by token
+    REPLAY_KIND_COUNT = 5
 };
 
 enum { REPLAY_FORMAT_VERSION = 1, REPLAY_MAX_CHANNELS = 64 };

@@ -29,7 +29,7 @@ printf '#include <stdlib.h>\nvoid* kept;\n__attribute__((constructor)) static vo
     >"$E2E_TMP/leak.c"
 cc -shared -fPIC -o "$E2E_TMP/keep_modules.so" "$E2E_TMP/keep.c" &&
     cc -shared -fPIC -o "$E2E_TMP/leak77.so" "$E2E_TMP/leak.c" || exit 1
-e2e_start_display || exit 1
+e2e_start_display && e2e_start_wm || exit 1
 
 # One game: play a little and press Esc. $1 names the run, $2 the extra preload.
 play_sanitized() {
@@ -37,7 +37,7 @@ play_sanitized() {
               "LD_PRELOAD=$ASAN_LIB $E2E_TMP/keep_modules.so $2")
     e2e_start_game "$1" "$ROOT"
     e2e_check "$1: window opens" e2e_wait_window 120 || return 1
-    e2e_focus_game
+    sleep 1
     e2e_hold_key s 0.5
     e2e_hold_key d 0.3
     e2e_look 0 600 4

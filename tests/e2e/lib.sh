@@ -27,11 +27,13 @@ e2e_check() {
 
 # ---- the display ----------------------------------------------------------
 
-# A private 640x480 24-bit screen on the first free display number.
+# A private 640x480 24-bit screen on the first free display number. It must
+# not reset when its last client leaves: a client still connecting at that
+# moment (the game, while a screenshot closes) would be dropped.
 e2e_start_display() {
     local fdfile="$E2E_TMP/display.$BASHPID"
     : >"$fdfile"
-    Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$fdfile" \
+    Xvfb -displayfd 3 -screen 0 640x480x24 -noreset -nolisten tcp 3>"$fdfile" \
         >"$E2E_TMP/xvfb.log" 2>&1 &
     XVFB_PID=$!
     local i
@@ -51,8 +53,33 @@ e2e_start_display() {
 }
 
 e2e_stop_display() {
+    e2e_stop_wm
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
     XVFB_PID=""
+}
+
+# A window manager, as players have: openbox, ready once it owns the screen.
+WM_PID=""
+e2e_start_wm() {
+    [ -n "$WM_PID" ] && return 0
+    openbox --sm-disable >"$E2E_TMP/openbox.log" 2>&1 &
+    WM_PID=$!
+    local i
+    for i in $(seq 50); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+        sleep 0.1
+    done
+    e2e_log "openbox did not start"
+    return 1
+}
+
+# A bare X server, as a kiosk runs the game.
+e2e_stop_wm() {
+    [ -n "$WM_PID" ] || return 0
+    kill "$WM_PID" 2>/dev/null && wait "$WM_PID" 2>/dev/null
+    WM_PID=""
+    # Its mark on the root window outlives it; the next one sets it afresh.
+    xprop -root -remove _NET_SUPPORTING_WM_CHECK
 }
 
 # ---- the clock ------------------------------------------------------------
@@ -99,7 +126,6 @@ e2e_game_seconds() {
 #   -clock RATE   run under libfaketime, starting at RATE
 #   -wave FILE    record the sound into FILE (OpenAL Soft's wave driver)
 e2e_start_game() {
-    LAST_START=("$@")
     local name=$1
     shift
     local clock="" wave=""
@@ -136,47 +162,23 @@ e2e_start_game() {
 }
 
 # Waits up to $1 seconds (default 60) for the game's window; fails if the game
-# ended first. Now and then, on this machine, GLFW cannot reach the private X
-# server at all ("Failed to initialize GLFW!" at once, with the server still
-# answering xdpyinfo); that start is logged and made once more.
-E2E_RETRIES=0
+# ended first.
 e2e_wait_window() {
     local limit=${1:-60} i
-    [ "$limit" = again ] && limit=60
     for i in $(seq $((limit * 5))); do
         GAME_WINDOW=$(xdotool search --onlyvisible --class GLFW-Application 2>/dev/null | head -n1)
-        [ -n "$GAME_WINDOW" ] && return 0
+        # Under a window manager the window may first show framed, then fill the screen.
+        [ -n "$GAME_WINDOW" ] && xdotool getwindowgeometry "$GAME_WINDOW" 2>/dev/null |
+            grep -q 'Position: 0,0' && return 0
         if ! kill -0 "$GAME_PID" 2>/dev/null; then
-            if [ "$(cat "$GAME_OUT")" = "Failed to initialize GLFW!" ] && [ "${1:-}" != again ] &&
-                [ "$E2E_RETRIES" -lt 3 ]; then
-                E2E_RETRIES=$((E2E_RETRIES + 1))
-                e2e_log "    GLFW could not reach $DISPLAY (xdpyinfo: $(xdpyinfo >/dev/null 2>&1 && echo answers || echo silent)); starting the game once more"
-                wait "$GAME_PID"
-                e2e_start_game "${LAST_START[@]}"
-                e2e_wait_window again
-                return
-            fi
+            e2e_log "    the game ended before its window showed: $(head -c 300 "$GAME_OUT")"
             return 1
         fi
         sleep 0.2
     done
+    e2e_log "    no window shown after $limit s; the game is $(awk '/^State/ { print $2 $3 }' "/proc/$GAME_PID/status"), waiting in $(cat "/proc/$GAME_PID/wchan"); windows of its class: $(xdotool search --class GLFW-Application | wc -l)"
+    e2e_shot no_window
     return 1
-}
-
-# Without a window manager nothing gives the window focus, and GLFW reports no
-# mouse motion until it has it. On focus GLFW reads the cursor once as (0, 0),
-# which the game takes as a look of 320 pixels left and 240 up; the same motion
-# the other way, in steps small enough to stay on the screen, takes it back.
-e2e_focus_game() {
-    sleep 1
-    xdotool windowfocus --sync "$GAME_WINDOW" || return 1
-    sleep 0.5
-    local i
-    for i in 1 2 3 4; do
-        xdotool mousemove_relative -- 80 60
-        sleep 0.2
-    done
-    sleep 0.3
 }
 
 # Waits up to $1 seconds for the game to end; GAME_STATUS holds its status.
@@ -209,6 +211,8 @@ e2e_kill_game() {
 }
 
 game_alive() { [ -n "$GAME_PID" ] && kill -0 "$GAME_PID" 2>/dev/null; }
+# CPU time of the game so far, user and system, in clock ticks.
+game_cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$GAME_PID/stat"; }
 game_exited_zero() { [ "$GAME_STATUS" = 0 ]; }
 
 # ---- input ----------------------------------------------------------------
@@ -220,12 +224,16 @@ e2e_hold_key() {
     xdotool keyup "$1"
 }
 
-# Looks by a number of pixels (0.001 radian each), in steps that stay on screen.
+# Looks by a number of pixels (0.001 radian each), in steps of at most 100
+# pixels: GLFW puts the pointer back at the centre at each poll, and on a slow
+# machine two steps may come between polls; they must stay on the screen.
 e2e_look() {
     local dx=$1 dy=$2 steps=${3:-1} i
+    local most=$(( ${dx#-} > ${dy#-} ? ${dx#-} : ${dy#-} ))
+    [ $(((most + 99) / 100)) -gt "$steps" ] && steps=$(((most + 99) / 100))
     for i in $(seq "$steps"); do
         xdotool mousemove_relative -- $((dx / steps)) $((dy / steps))
-        sleep 0.15
+        sleep 0.2
     done
 }
 
@@ -254,16 +262,43 @@ e2e_diff() {
         -format '%[fx:round(mean*w*h)]' info:
 }
 
-# Number of pixels in a region whose yellowness differs between two shots:
-# text compared by its glyphs, whatever lies behind it.
-e2e_text_diff() {
-    local cond=$YELLOW
-    convert \( "$E2E_TMP/$1.png" -crop "$3" +repage -fx "$cond" \) \
-        \( "$E2E_TMP/$2.png" -crop "$3" +repage -fx "$cond" \) \
-        -compose difference -composite -format '%[fx:round(mean*w*h)]' info:
+YELLOW='min(r,g)-b>0.4'
+
+# The text of a line of n characters whose first glyph's cell has its top-left
+# corner at x y (rows from the top): each 8-pixel cell of the shot's yellowness
+# is read as the nearest glyph of the game's font sheet, drawn as the game draws
+# it (16-pixel cells at half size, bottom row first, a little blurred).
+e2e_read_text() {
+    local shot=$1 x=$2 y=$3 n=$4
+    awk -v n="$n" '
+        FNR == 1 { file++ }
+        file == 1 { for (i = 1; i <= NF; i++) font[f++] = $i / 255; next }
+        { for (i = 1; i <= NF; i++) cell[s++] = $i / 255 }
+        END {
+            for (k = 0; k < n; k++) {
+                best = 1e9
+                for (c = 32; c < 127; c++) {
+                    d = 0; fx = (c % 16) * 8; fy = int(c / 16) * 8
+                    for (j = 0; j < 64; j++) {
+                        e = font[(fy + int(j / 8)) * 128 + fx + j % 8] - cell[int(j / 8) * 8 * n + k * 8 + j % 8]
+                        d += e * e
+                    }
+                    if (d < best) { best = d; glyph = sprintf("%c", c) }
+                }
+                printf "%s", glyph
+            }
+        }' <(convert "$ROOT/Textures/Text.tga" -flip -fx 'r*a' -alpha off -colorspace gray \
+                 -scale 50% -blur 0x0.6 -depth 8 gray:- | od -An -v -tu1) \
+           <(convert "$E2E_TMP/$shot.png" -crop "$((n * 8))x8+$x+$y" +repage -fx 'min(r,g)-b' \
+                 -depth 8 gray:- | od -An -v -tu1)
 }
 
-YELLOW='min(r,g)-b>0.4'
+# A shot shows this text with its first glyph at x y.
+text_reads() {
+    local got
+    got=$(e2e_read_text "$1" "$2" "$3" "${#4}")
+    [ "$got" = "$4" ] || { e2e_log "    at $2,$3 reads \"$got\", not \"$4\""; return 1; }
+}
 
 # The balls in a shot: the middle of each black ball (the deepest points of
 # the dark parts, so that touching balls stay apart), below the HUD text and
@@ -278,16 +313,45 @@ e2e_balls() {
         sort -n | cut -d' ' -f2-
 }
 BLUE='b>0.6 && r<0.35 && g<0.35'
+
+# The blue star panel at the table's far end, a landmark that tells where the
+# player stands and looks: "x y width" of its box on the screen.
+panel_box() {
+    convert "$E2E_TMP/$1.png" -crop 560x240+80+0 +repage -fx "$BLUE" -trim \
+        -format '%X %Y %w' info: 2>/dev/null | tr -d '+' | awk '$3 > 20 { print $1 + 80, $2, $3 }'
+}
+
+# The scene is drawn: the panel shows, and most of the screen below the HUD is lit.
+scene_shown() {
+    [ -n "$(panel_box "$1")" ] && [ "$(e2e_count "$1" $SCENE 'r+g+b>0.03')" -ge 100000 ]
+}
+
+# The first frames come once the game has loaded: up to 15 s for the scene.
+scene_appears() {
+    local i
+    for i in $(seq 30); do
+        e2e_shot "$1"
+        scene_shown "$1" && return 0
+        sleep 0.5
+    done
+    return 1
+}
+
+# Two shots show the panel in the same place, within a pixel.
+same_view() {
+    local a b
+    a=$(panel_box "$1")
+    b=$(panel_box "$2")
+    e2e_log "    panel in $1: $a; in $2: $b"
+    [ -n "$a" ] && [ -n "$b" ] && awk -v a="$a" -v b="$b" 'BEGIN { split(a, p); split(b, q)
+        for (i = 1; i <= 3; i++) if (p[i] - q[i] > 1 || q[i] - p[i] > 1) exit 1 }'
+}
 # Regions, rows counted from the top of the 640x480 screen.
-SCORE_LINE=200x8+0+0
 TIME_LINE=200x8+0+8
-TIME_DIGITS=40x8+144+8      # after "Time remaining... " (18 characters of 8 pixels)
-SCORE_DIGITS=56x8+104+0     # after "YER SCORE!!! " (13 characters)
 CROSSHAIR=24x24+308+228
 POWER_BAR=56x200+4+270       # inside the meter's frame, above its bottom
 MIDDLE_ROWS=640x80+0+200     # the closing screen's four lines
 SCENE=640x440+0+20           # below the HUD text
-ABOVE_EYE=560x200+40+20      # below the HUD text, above the horizon and the power meter
 
 # Compares a number: at_least N value / at_most N value / equals N value.
 at_least() { [ "$2" -ge "$1" ]; }

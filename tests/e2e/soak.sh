@@ -17,7 +17,7 @@ source tests/e2e/lib.sh
 trap 'xdotool keyup w a s d 2>/dev/null; xdotool mouseup 1 2>/dev/null; xdotool mouseup 3 2>/dev/null; e2e_kill_game; e2e_stop_display' EXIT
 
 RATE=30
-e2e_start_display || exit 1
+e2e_start_display && e2e_start_wm || exit 1
 e2e_start_game soak -clock $RATE "$ROOT"
 e2e_check "window opens" e2e_wait_window 60 || exit 1
 
@@ -31,7 +31,7 @@ next_sample=0
 start=$SECONDS
 samples+=("$(rss)")
 times+=("$(e2e_game_seconds)")
-e2e_focus_game
+sleep 1
 while game_alive; do
     played=$(e2e_game_seconds)
     awk -v p="$played" -v m="$MINUTES" 'BEGIN { exit !(p >= m * 60) }' && break

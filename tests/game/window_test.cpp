@@ -127,6 +127,46 @@ TEST_F(WindowTest, ScriptStandsInForClockKeysButtonsAndCursor)
     EXPECT_EQ(glfwGetKey(GLFW_KEY_ESC), 0);
 }
 
+// Presses arrive between polls; each counts for the one pass after its poll.
+TEST_F(WindowTest, APressCountsForExactlyThePassAfterItsPoll)
+{
+    Glfw2Script* script = Glfw2GetScript();
+    script->active = 1;
+    glfwPollEvents();
+    Glfw2KeyEvent('N', GLFW_PRESS);   // a tap shorter than a pass
+    Glfw2KeyEvent('N', 0);
+    EXPECT_EQ(glfwGetKey('N'), 0) << "not before the poll that brings it";
+    glfwPollEvents();
+    EXPECT_EQ(glfwGetKey('N'), 1);
+    EXPECT_EQ(glfwGetKey('N'), 1) << "reading does not use it up within the pass";
+    EXPECT_EQ(glfwGetKey('Y'), 0);
+    glfwPollEvents();
+    EXPECT_EQ(glfwGetKey('N'), 0) << "counted once";
+
+    // A click nobody reads in its pass is forgotten, not kept for a later read.
+    Glfw2ButtonEvent(GLFW_MOUSE_BUTTON_LEFT, GLFW_PRESS);
+    Glfw2ButtonEvent(GLFW_MOUSE_BUTTON_LEFT, 0);
+    Glfw2KeyEvent(GLFW_KEY_ESC, GLFW_PRESS);
+    glfwPollEvents();
+    EXPECT_EQ(glfwGetKey(GLFW_KEY_ESC), 1);
+    glfwPollEvents();
+    EXPECT_EQ(glfwGetMouseButton(GLFW_MOUSE_BUTTON_LEFT), 0);
+    EXPECT_EQ(glfwGetKey(GLFW_KEY_ESC), 0);
+
+    // Held across passes, a key reads down every pass; a repeat is no press.
+    script->keys['W'] = 1;
+    Glfw2KeyEvent('W', GLFW_PRESS);
+    for (int pass = 0; pass < 3; ++pass) {
+        glfwPollEvents();
+        EXPECT_EQ(glfwGetKey('W'), 1) << "pass " << pass;
+    }
+    script->keys['W'] = 0;
+    Glfw2KeyEvent('W', 2);
+    glfwPollEvents();
+    EXPECT_EQ(glfwGetKey('W'), 0);
+    *script = Glfw2Script{};
+}
+
 TEST_F(WindowTest, HiddenExtensionsReadAsMissing)
 {
     ASSERT_TRUE(glfwExtensionSupported("GL_ARB_depth_texture"));
