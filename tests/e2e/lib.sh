@@ -224,16 +224,12 @@ e2e_hold_key() {
     xdotool keyup "$1"
 }
 
-# Looks by a number of pixels (0.001 radian each), in steps of at most 100
-# pixels: GLFW puts the pointer back at the centre at each poll, and on a slow
-# machine two steps may come between polls; they must stay on the screen.
+# Looks by a number of pixels (0.001 radian each), in steps that stay on screen.
 e2e_look() {
     local dx=$1 dy=$2 steps=${3:-1} i
-    local most=$(( ${dx#-} > ${dy#-} ? ${dx#-} : ${dy#-} ))
-    [ $(((most + 99) / 100)) -gt "$steps" ] && steps=$(((most + 99) / 100))
     for i in $(seq "$steps"); do
         xdotool mousemove_relative -- $((dx / steps)) $((dy / steps))
-        sleep 0.2
+        sleep 0.15
     done
 }
 
