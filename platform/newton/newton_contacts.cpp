@@ -7,6 +7,10 @@ namespace {
 // Below this sliding speed a contact holds with static friction.
 const float kStaticSlip = 0.05f;
 
+// How much deeper than the true overlap a sphere's point may be measured before it is
+// taken to lie on a triangle's rim.
+const float kRimSlack = 0.001f;
+
 unsigned FaceAttribute(const NewtonBody* body, int triangle)
 {
     const NewtonCollision* c = body->collision;
@@ -20,6 +24,69 @@ btVector3 PointVelocity(const btRigidBody* rigid, const btVector3& point)
 {
     return rigid->getLinearVelocity() +
            rigid->getAngularVelocity().cross(point - rigid->getCenterOfMassPosition());
+}
+
+// The point of a tree's triangle nearest to a world point, or false without a triangle.
+bool NearestOnTriangle(const NewtonBody* tree, int triangle, const btVector3& p, btVector3& nearest)
+{
+    const NewtonCollision* c = tree->collision;
+    if (c->kind != kShapeTree || triangle < 0 || 3 * size_t(triangle) + 2 >= c->indices.size()) {
+        return false;
+    }
+    btVector3 v[3];
+    for (int k = 0; k < 3; ++k) {
+        const float* at = &c->vertices[3 * size_t(c->indices[3 * size_t(triangle) + size_t(k)])];
+        v[k] = tree->rigid->getWorldTransform() * btVector3(at[0], at[1], at[2]);
+    }
+    // Voronoi regions of the triangle: a vertex, an edge or the face.
+    const btVector3 ab = v[1] - v[0], ac = v[2] - v[0], ap = p - v[0];
+    const float d1 = ab.dot(ap), d2 = ac.dot(ap);
+    if (d1 <= 0.0f && d2 <= 0.0f) { nearest = v[0]; return true; }
+    const btVector3 bp = p - v[1];
+    const float d3 = ab.dot(bp), d4 = ac.dot(bp);
+    if (d3 >= 0.0f && d4 <= d3) { nearest = v[1]; return true; }
+    const float vc = d1 * d4 - d3 * d2;
+    if (vc <= 0.0f && d1 >= 0.0f && d3 <= 0.0f) { nearest = v[0] + ab * (d1 / (d1 - d3)); return true; }
+    const btVector3 cp = p - v[2];
+    const float d5 = ab.dot(cp), d6 = ac.dot(cp);
+    if (d6 >= 0.0f && d5 <= d6) { nearest = v[2]; return true; }
+    const float vb = d5 * d2 - d1 * d6;
+    if (vb <= 0.0f && d2 >= 0.0f && d6 <= 0.0f) { nearest = v[0] + ac * (d2 / (d2 - d6)); return true; }
+    const float va = d3 * d6 - d5 * d4;
+    if (va <= 0.0f && (d4 - d3) >= 0.0f && (d5 - d6) >= 0.0f) {
+        nearest = v[1] + (v[2] - v[1]) * ((d4 - d3) / ((d4 - d3) + (d5 - d6)));
+        return true;
+    }
+    const float denom = 1.0f / (va + vb + vc);
+    nearest = v[0] + ab * (vb * denom) + ac * (vc * denom);
+    return true;
+}
+
+// A sphere touching a triangle keeps the normal Bullet gave (the face's, bent back at
+// internal edges so that rolling balls do not hop). Measured along it from the point
+// Bullet found, a point on the triangle's rim reports an overlap far deeper than the
+// true one; pushing the ball out of it lifts a ball that lies against an edge and sets
+// it rocking for ever. Such a point is measured to the triangle's nearest point instead.
+void RefitSphereOnTriangle(btManifoldPoint& pt, const NewtonBody* sphere, const NewtonBody* tree,
+                           bool sphereIsA)
+{
+    const btVector3 c = sphere->rigid->getWorldTransform().getOrigin();
+    const float r = sphere->sphereRadius;
+    const btVector3 outward = sphereIsA ? pt.m_normalWorldOnB : -pt.m_normalWorldOnB;
+    btVector3 onTree = sphereIsA ? pt.m_positionWorldOnB : pt.m_positionWorldOnA;
+    float distance = outward.dot(c - onTree) - r;
+    btVector3 q;
+    // A centre already behind the surface keeps the plane's depth, so that a ball
+    // driven into the table is pushed back out, never let through.
+    if (NearestOnTriangle(tree, sphereIsA ? pt.m_index1 : pt.m_index0, c, q) &&
+        outward.dot(c - q) > 0.0f && (c - q).length() - r > distance + kRimSlack) {
+        onTree = q;
+        distance = (c - q).length() - r;
+    }
+    const btVector3 onSphere = c - outward * r;
+    pt.m_positionWorldOnA = sphereIsA ? onSphere : onTree;
+    pt.m_positionWorldOnB = sphereIsA ? onTree : onSphere;
+    pt.m_distance1 = distance;
 }
 
 // Bullet keeps contact points between steps and moves them with the bodies; on a
@@ -39,6 +106,10 @@ void RefitSpherePoint(btManifoldPoint& pt, const NewtonBody* a, const NewtonBody
         pt.m_positionWorldOnA = ca - n * a->sphereRadius;
         pt.m_positionWorldOnB = cb + n * b->sphereRadius;
         pt.m_distance1 = length - a->sphereRadius - b->sphereRadius;
+    } else if (a->isSphere && b->collision->kind == kShapeTree) {
+        RefitSphereOnTriangle(pt, a, b, true);
+    } else if (b->isSphere && a->collision->kind == kShapeTree) {
+        RefitSphereOnTriangle(pt, b, a, false);
     } else if (a->isSphere) {
         const btVector3 c = a->rigid->getWorldTransform().getOrigin();
         pt.m_positionWorldOnA = c - n * a->sphereRadius;

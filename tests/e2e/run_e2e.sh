@@ -496,8 +496,9 @@ case_score() {
     for attempt in 1 2 3 4 5 6 7 8; do
         # Within the round's five minutes.
         awk -v t="$(e2e_real_since_start)" 'BEGIN { exit !(t < 240) }' || break
-        read -r points yaw pitch power <<<"$(awk '!/^#/ && NF >= 6 { print $1, $4, $5, $6 }' \
-            tests/scene/throws.txt | sed -n "$(( (attempt - 1) % 3 * 5 + 1 ))p")"
+        # The first line of each kind, in turn.
+        read -r points yaw pitch power <<<"$(awk '!/^#/ && NF >= 6 && !seen[$1]++ { print $1, $4, $5, $6 }' \
+            tests/scene/throws.txt | sed -n "$(( (attempt - 1) % 3 + 1 ))p")"
         throw_once "$yaw" "$pitch" "$power" 1.5
         sleep 4
         e2e_shot "score_after_$attempt"
