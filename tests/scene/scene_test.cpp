@@ -81,15 +81,16 @@ TEST_F(SceneTest, BallsLandInTheTrayWithinReachAndRestAndThePlayerStandsEyeHigh)
         LookAt(at);
         LookAtReport report = LookAtAndHold(game->world, &game->player);
         ASSERT_NE(report.body, nullptr) << "ball " << k;
-        const SceneObject* seen = (const SceneObject*)NewtonBodyGetUserData(report.body);
         if (report.body == ball) {
             ++inSight;
             EXPECT_STREQ(report.name, game->objects[k].name);
         }
-        EXPECT_TRUE(report.body == ball || PointDistance(Mat4Position(seen->matrix), at) < 0.6f)
-            << "ball " << k << " hidden by " << report.name;
+        else
+            std::printf("ball %d hidden by %s\n", k, report.name);
     }
-    EXPECT_GE(inSight, 3);
+    // A ball that spills into a second row lies under the tray's near rim, out
+    // of sight from the standing spot; the rest must be in plain view.
+    EXPECT_GE(inSight, 4);
     // They rock along the tray a little longer before they stop; how long
     // depends on how they spilled.
     EXPECT_TRUE(WaitForRest(12)) << "a ball still moves at " << FastestBall()
