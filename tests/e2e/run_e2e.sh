@@ -87,7 +87,7 @@ case_walk() {
     e2e_check "the scene shows" scene_appears walk_start
     sleep 2.5           # the player settles on the floor
     local key field sign
-    for key in s w a d; do
+    for key in w s a d; do
         case $key in s) field=w sign=-1 ;; w) field=w sign=1 ;; a) field=x sign=1 ;; d) field=x sign=-1 ;; esac
         e2e_shot "walk_$key.before"
         e2e_hold_key "$key" 0.3
