@@ -260,32 +260,57 @@ e2e_diff() {
 
 YELLOW='min(r,g)-b>0.4'
 
-# The text of a line of n characters whose first glyph's cell has its top-left
-# corner at x y (rows from the top): each 8-pixel cell of the shot's yellowness
-# is read as the nearest glyph of the game's font sheet, drawn as the game draws
-# it (16-pixel cells at half size, bottom row first, a little blurred).
+# The glyphs of the game's font sheet as the game draws them, made once: each
+# 16-pixel cell taken down to the 8 pixels it is drawn at, a little blurred
+# (the driver blends in the next smaller level); a 128x128 sheet of 8-pixel
+# cells, bottom row of the image first.
+e2e_font_shapes() {
+    [ -s "$E2E_TMP/font.gray" ] || convert "$ROOT/Textures/Text.tga" -flip -alpha extract \
+        -filter box -resize 128x128 -blur 0x0.7 -depth 8 gray:"$E2E_TMP/font.gray"
+}
+
+# The text of n cells from a shot, the first cell's top-left corner at x y
+# (rows from the top): each 8-pixel cell of the shot's yellowness read as the
+# glyph of the alphabet (all printable ones unless given) whose shape it
+# follows best (normalised correlation, shifted by up to a pixel); a cell
+# without ink reads as a space.
 e2e_read_text() {
-    local shot=$1 x=$2 y=$3 n=$4
-    awk -v n="$n" '
+    local shot=$1 x=$2 y=$3 n=$4 alphabet=${5:-}
+    e2e_font_shapes
+    awk -v n="$n" -v alphabet="$alphabet" '
         FNR == 1 { file++ }
-        file == 1 { for (i = 1; i <= NF; i++) font[f++] = $i / 255; next }
-        { for (i = 1; i <= NF; i++) cell[s++] = $i / 255 }
+        file == 1 { for (i = 1; i <= NF; i++) font[f++] = $i; next }
+        { for (i = 1; i <= NF; i++) ink[s++] = $i }
+        # Correlation of glyph c with the 8x8 window at column x0, row y0 of the strip.
+        function likeness(c, x0, y0,    w, j, a, b, sa, sb, saa, sbb, sab, va, vb) {
+            w = n * 8 + 2; sa = sb = saa = sbb = sab = 0
+            for (j = 0; j < 64; j++) {
+                a = font[(int(c / 16) * 8 + int(j / 8)) * 128 + c % 16 * 8 + j % 8]
+                b = ink[(int(j / 8) + y0) * w + x0 + j % 8]
+                sa += a; sb += b; saa += a * a; sbb += b * b; sab += a * b
+            }
+            va = saa - sa * sa / 64; vb = sbb - sb * sb / 64
+            return va > 0 && vb > 0 ? (sab - sa * sb / 64) / sqrt(va * vb) : -1
+        }
         END {
             for (k = 0; k < n; k++) {
-                best = 1e9
-                for (c = 32; c < 127; c++) {
-                    d = 0; fx = (c % 16) * 8; fy = int(c / 16) * 8
-                    for (j = 0; j < 64; j++) {
-                        e = font[(fy + int(j / 8)) * 128 + fx + j % 8] - cell[int(j / 8) * 8 * n + k * 8 + j % 8]
-                        d += e * e
-                    }
-                    if (d < best) { best = d; glyph = sprintf("%c", c) }
+                peak = 0
+                for (j = 0; j < 64; j++) {
+                    v = ink[(int(j / 8) + 1) * (n * 8 + 2) + k * 8 + 1 + j % 8]
+                    if (v > peak) peak = v
+                }
+                glyph = " "; best = -2
+                for (c = 33; c < 127 && peak >= 60; c++) {
+                    if (alphabet != "" && !index(alphabet, sprintf("%c", c))) continue
+                    for (y0 = 0; y0 <= 2; y0++)
+                        for (x0 = 0; x0 <= 2; x0++)
+                            if ((l = likeness(c, k * 8 + x0, y0)) > best) { best = l; glyph = sprintf("%c", c) }
                 }
                 printf "%s", glyph
             }
-        }' <(convert "$ROOT/Textures/Text.tga" -flip -fx 'r*a' -alpha off -colorspace gray \
-                 -scale 50% -blur 0x0.6 -depth 8 gray:- | od -An -v -tu1) \
-           <(convert "$E2E_TMP/$shot.png" -crop "$((n * 8))x8+$x+$y" +repage -fx 'min(r,g)-b' \
+        }' <(od -An -v -tu1 "$E2E_TMP/font.gray") \
+           <(convert "$E2E_TMP/$shot.png" -bordercolor black -border 1 \
+                 -crop "$((n * 8 + 2))x10+$x+$y" +repage -fx 'max(0,min(r,g)-b)' \
                  -depth 8 gray:- | od -An -v -tu1)
 }
 
@@ -308,12 +333,13 @@ e2e_balls() {
                          printf "%d %d %d\n", (x-320)^2 + (y-240)^2, x, y }' |
         sort -n | cut -d' ' -f2-
 }
-BLUE='b>0.6 && r<0.35 && g<0.35'
+BLUE='b>0.6 && r<0.35 && g<0.35'     # the power bar
+NAVY='b>0.1 && b>3*(r+g)'            # the star panel, dark under the machine's hood
 
-# The blue star panel at the table's far end, a landmark that tells where the
+# The star panel at the table's far end, a landmark that tells where the
 # player stands and looks: "x y width" of its box on the screen.
 panel_box() {
-    convert "$E2E_TMP/$1.png" -crop 560x240+80+0 +repage -fx "$BLUE" -trim \
+    convert "$E2E_TMP/$1.png" -crop 560x240+80+0 +repage -fx "$NAVY" -trim \
         -format '%X %Y %w' info: 2>/dev/null | tr -d '+' | awk '$3 > 20 { print $1 + 80, $2, $3 }'
 }
 
