@@ -80,6 +80,33 @@ static void OnButton(GLFWwindow*, int button, int action, int)
 static double cursorX, cursorY;   // what the game reads
 static double lastX, lastY;       // GLFW's cursor at the latest motion
 static bool retakeReference = true;
+// Set when the pointer came back during the current poll. GLFW may report the
+// pointer's jump before or after the focus or enter event, so every motion of
+// that poll is dropped, not only what follows the event.
+static bool regainedThisPoll = false;
+static double pollStartX, pollStartY;
+
+static void Regained()
+{
+    retakeReference = true;
+    regainedThisPoll = true;
+}
+
+static void BeginCursorPoll()
+{
+    pollStartX = cursorX;
+    pollStartY = cursorY;
+    regainedThisPoll = false;
+}
+
+static void EndCursorPoll()
+{
+    if (!regainedThisPoll)
+        return;
+    cursorX = pollStartX;
+    cursorY = pollStartY;
+    retakeReference = true;
+}
 
 static void OnCursorPos(GLFWwindow*, double x, double y)
 {
@@ -95,19 +122,19 @@ static void OnCursorPos(GLFWwindow*, double x, double y)
 static void OnCursorEnter(GLFWwindow*, int entered)
 {
     if (entered)
-        retakeReference = true;
+        Regained();
 }
 
 static void OnFocus(GLFWwindow*, int focused)
 {
     if (focused)
-        retakeReference = true;
+        Regained();
 }
 
 static void OnIconify(GLFWwindow*, int iconified)
 {
     if (!iconified)
-        retakeReference = true;
+        Regained();
 }
 
 static void SetInputCallbacks(GLFWwindow* window)
@@ -171,18 +198,22 @@ static void EndPoll()
 
 void glfwPollEvents()
 {
+    BeginCursorPoll();
     if (theWindow)
         ::glfwPollEvents();
+    EndCursorPoll();
     EndPoll();
 }
 
 void glfwWaitEventsTimeout(double seconds)
 {
     // A scripted test sets its own pace.
+    BeginCursorPoll();
     if (theWindow && !theScript.active)
         ::glfwWaitEventsTimeout(seconds);
     else if (theWindow)
         ::glfwPollEvents();
+    EndCursorPoll();
     EndPoll();
 }
 
