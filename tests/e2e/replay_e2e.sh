@@ -56,11 +56,12 @@ case_round() {
         e2e_shot "round_$n" || continue
         if [ "$(e2e_count "round_$n" $TIME_LINE "$YELLOW")" -ge 150 ]; then
             # The score is drawn over the scene: a bright patch behind its
-            # empty cells reads as more digits. Such a read starts with a 0
-            # that no score shows and is left out.
+            # empty cells reads as more digits. A score is a sum of 100, 25 and
+            # 10, written without a leading 0 and under a million: a read that
+            # is none of that is such a patch and is left out.
             local read
             read=$(read_number "round_$n" 104 0)
-            [[ "$read" =~ ^(0|[1-9][0-9]*)$ ]] && hud+=("$read")
+            [[ "$read" =~ ^(0|[1-9][0-9]{0,5})$ ]] && [ $((read % 5)) -eq 0 ] && hud+=("$read")
         elif [ "$(e2e_count "round_$n" $MIDDLE_ROWS "$YELLOW")" -gt 200 ]; then
             closing=$n
         fi
