@@ -92,7 +92,7 @@ case_walk() {
         e2e_shot "walk_$key.before"
         # S is tapped shorter: the player must not reach the back wall, where a
         # known fault pins the body for several seconds.
-        e2e_hold_key "$key" "$([ "$key" = s ] && echo 0.15 || echo 0.3)"
+        e2e_hold_key "$key" "$([ "$key" = s ] && echo 0.2 || echo 0.3)"
         sleep 0.8
         e2e_shot "walk_$key.after"
         e2e_check "walking with ${key^^} moves the right way" walk_moves "$key" "$field" "$sign"
