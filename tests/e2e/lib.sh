@@ -82,6 +82,18 @@ e2e_stop_wm() {
     xprop -root -remove _NET_SUPPORTING_WM_CHECK
 }
 
+# At the end of a run: the game and the display stopped, the shots and logs
+# removed unless a check failed or E2E_KEEP is set.
+e2e_cleanup() {
+    e2e_kill_game
+    e2e_stop_display
+    if [ -z "${E2E_KEEP:-}" ] && [ "$E2E_FAILS" -eq 0 ]; then
+        rm -rf "$E2E_TMP"
+    else
+        e2e_log "screenshots and logs kept in $E2E_TMP"
+    fi
+}
+
 # ---- the clock ------------------------------------------------------------
 
 # The game's clock runs through libfaketime driven by a rate file, so that a
@@ -193,6 +205,11 @@ e2e_wait_exit() {
         fi
         sleep 0.1
     done
+    # What the game was doing, for the log: a hang, a lost focus, a minimised window.
+    local window
+    window=$(xdotool search --class GLFW-Application 2>/dev/null | head -n1)
+    e2e_log "    still running after $limit s: $(awk '/^State/ { print $2 $3 }' "/proc/$GAME_PID/status"), waiting in $(cat "/proc/$GAME_PID/wchan"); focus on $(xdotool getwindowfocus 2>/dev/null), the game's window ${window:-none} $(xprop -id "${window:-0}" WM_STATE _NET_WM_STATE 2>/dev/null | tr '\n' ' ')"
+    e2e_shot not_ended
     return 1
 }
 

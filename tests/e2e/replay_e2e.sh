@@ -25,16 +25,7 @@ printf '#!/bin/sh\nexec "%s" $GAME_ARGS\n' "$GAME_BINARY" >"$GAME"
 chmod +x "$GAME"
 with_args() { GAME_ENV=(GAME_ARGS="$*"); }
 
-cleanup() {
-    e2e_kill_game
-    e2e_stop_display
-    if [ -z "${E2E_KEEP:-}" ] && [ "$E2E_FAILS" -eq 0 ]; then
-        rm -rf "$E2E_TMP"
-    else
-        e2e_log "screenshots and logs kept in $E2E_TMP"
-    fi
-}
-trap cleanup EXIT
+trap e2e_cleanup EXIT
 
 # The number written in yellow from a point of a shot, up to the first cell without ink.
 read_number() {

@@ -14,19 +14,8 @@ shift 2
 cd "$(dirname "$0")/../.."
 ROOT=$PWD
 E2E_TMP=$(mktemp -d /tmp/balltoss-e2e.XXXXXX)
-KEEP_TMP=${E2E_KEEP:-}
 source tests/e2e/lib.sh
-
-cleanup() {
-    e2e_kill_game
-    e2e_stop_display
-    if [ -z "$KEEP_TMP" ] && [ "$E2E_FAILS" -eq 0 ]; then
-        rm -rf "$E2E_TMP"
-    else
-        e2e_log "screenshots and logs kept in $E2E_TMP"
-    fi
-}
-trap cleanup EXIT
+trap e2e_cleanup EXIT
 
 # The console carries only start-up and asset-loading lines; on this screen
 # there are none, so anything printed during play is a fault.

@@ -6,34 +6,10 @@
 // same start every time.
 #include "sound/sound.h"
 #include "tests/scene/scene_play.h"
+#include "tests/scene/throws.h"
 
 #include <cstdio>
 #include <gtest/gtest.h>
-
-// A throw found by tools/throwsearch from the standing position: the aim and
-// the power, and the points it scores.
-struct ScriptedThrow {
-    int points;
-    float yaw, pitch, power;
-};
-
-static int ReadThrows(ScriptedThrow* throws, int capacity)
-{
-    FILE* file = std::fopen("tests/scene/throws.txt", "r");
-    if (!file)
-        return 0;
-    int count = 0;
-    char line[256];
-    while (count < capacity && std::fgets(line, sizeof(line), file)) {
-        ScriptedThrow t;
-        float x, z;
-        if (line[0] != '#' && std::sscanf(line, "%d %f %f %f %f %f", &t.points, &x, &z, &t.yaw,
-                                          &t.pitch, &t.power) == 6)
-            throws[count++] = t;
-    }
-    std::fclose(file);
-    return count;
-}
 
 static bool InTray(Vec3 at)
 {
@@ -83,7 +59,7 @@ static SceneObject* ThrowNearestBall(const ScriptedThrow& t)
 TEST(SceneThrows, EachScriptedThrowScoresItsKindWithTheBallThrownWhichComesBack)
 {
     ScriptedThrow throws[32];
-    int count = ReadThrows(throws, 32);
+    int count = ReadScriptedThrows(throws, 32);
     ASSERT_GE(count, 3) << "tests/scene/throws.txt holds the scripted throws";
     StartGame();
     Player* p = &game->player;

@@ -8,6 +8,7 @@
 #include "platform/glfw2/glfw2.h"
 #include "platform/glfw2/replay.h"
 #include "platform/newton/newton.h"
+#include "tests/scene/throws.h"
 
 #include <cmath>
 #include <cstdio>
@@ -23,11 +24,6 @@ static const double kIdlePassTime = 1.0;
 static const int kPassesPerSecond = 50;
 static const int kWaitPassesPerSecond = 10;
 static const int kClosingPolls = 4000;         // about four seconds of closing screen
-
-struct Throw {
-    int points;
-    float yaw, pitch, power;
-};
 
 static Game* game = nullptr;
 static long passIndex = 0;
@@ -153,7 +149,7 @@ static int GrabBall(int k)
 }
 
 // Aims the held ball and throws it when the power meter shows the throw's power.
-static bool AimAndThrow(const Throw& t)
+static bool AimAndThrow(const ScriptedThrow& t)
 {
     Vec3 aim = {-std::sin(t.yaw) * std::cos(t.pitch), std::sin(t.pitch),
                 -std::cos(t.yaw) * std::cos(t.pitch)};
@@ -189,24 +185,6 @@ static int AwaitOutcome(int k)
     return points;
 }
 
-static int ReadThrows(Throw* throws, int capacity)
-{
-    FILE* file = std::fopen("tests/scene/throws.txt", "r");
-    if (!file)
-        return 0;
-    int count = 0;
-    char line[256];
-    while (count < capacity && std::fgets(line, sizeof line, file)) {
-        Throw t;
-        float x, z;
-        if (line[0] != '#' && std::sscanf(line, "%d %f %f %f %f %f", &t.points, &x, &z, &t.yaw,
-                                          &t.pitch, &t.power) == 6)
-            throws[count++] = t;
-    }
-    std::fclose(file);
-    return count;
-}
-
 static bool Scored(const int* scored, int points)
 {
     return scored[points == 100 ? 0 : points == 25 ? 1 : 2] != 0;
@@ -214,13 +192,13 @@ static bool Scored(const int* scored, int points)
 
 // Tries the candidate throws for each kind not scored yet, round after round
 // of candidates with a growing nudge to the aim, while the round lasts.
-static void ThrowForEveryKind(const Throw* throws, int count, int* scored)
+static void ThrowForEveryKind(const ScriptedThrow* throws, int count, int* scored)
 {
     for (int lap = 0; !RoundOver() && !(scored[0] && scored[1] && scored[2]); ++lap) {
         for (int i = 0; i < count && !RoundOver(); ++i) {
             if (Scored(scored, throws[i].points))
                 continue;
-            Throw t = throws[i];
+            ScriptedThrow t = throws[i];
             t.yaw += 0.002f * (float)(lap % 2 ? lap : -lap);
             int order[kObjectCount];
             int inTray = BallsInTray(order);
@@ -249,8 +227,8 @@ int main(int argc, char** argv)
         std::printf("usage: recordround OUTPUT (run from the repository root on a display)\n");
         return 2;
     }
-    Throw throws[64];
-    int count = ReadThrows(throws, 64);
+    ScriptedThrow throws[64];
+    int count = ReadScriptedThrows(throws, 64);
     if (count == 0) {
         std::printf("recordround: no throws in tests/scene/throws.txt\n");
         return 1;
