@@ -36,7 +36,7 @@ int TakeFast(GameOptions* options, const char*);
 
 const OptionRow OPTIONS[] = {
     {"--window", nullptr, "play in a 640x480 window instead of full screen", TakeWindow},
-    {"--anisotropy", "N", "texture filtering, 1 (fastest) to the driver's largest (default)", TakeAnisotropy},
+    {"--anisotropy", "N", "texture filtering, 1 (fastest) to the driver's largest (default; 1 on llvmpipe)", TakeAnisotropy},
     {"--record", "FILE", "play and keep every reading of the round(s) in FILE", TakeRecord},
     {"--replay", "FILE", "play FILE back exactly as it was recorded, then check it", TakeReplay},
     {"--fast", nullptr, "with --replay: do not wait for the recorded clock", TakeFast},

@@ -130,6 +130,12 @@ void RenderShadowReceivingPass(const SceneView* view);
 void LoadTextures(GLuint textures[13]);
 
 // The anisotropic filtering LoadTextures asks for: 0 (the default) the driver's
-// largest; otherwise this value, down to 1 (plain trilinear filtering), and at
-// most the driver's largest (a larger request prints one line and gets it).
+// largest, or 1 (plain trilinear filtering) on a renderer whose anisotropic
+// filtering stalls; otherwise this value, down to 1, and at most the driver's
+// largest (a larger request prints one line and gets it).
 extern float textureAnisotropy;
+
+// Whether a renderer, by its GL_RENDERER string, stalls when it filters
+// anisotropically: Mesa's llvmpipe takes seconds a frame while a textured face
+// is seen nearly edge-on (the eye close to the face's plane), whatever the degree.
+int AnisotropyStalls(const char* renderer);

@@ -8,6 +8,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 // The file of each entry; 11 and 12 have none. The eight-ball and light-wood
@@ -30,9 +31,15 @@ static const char* const kTextureFiles[13] = {
 
 float textureAnisotropy = 0.0f;
 
+int AnisotropyStalls(const char* renderer)
+{
+    return renderer && std::strstr(renderer, "llvmpipe") != nullptr;
+}
+
 // The anisotropy every texture gets: the driver's largest unless the player
-// asked for less (software renderers filter anisotropically at a high cost).
-// 0 where the driver has no anisotropic filtering.
+// asked for less (software renderers filter anisotropically at a high cost),
+// or 1 where the driver's filtering stalls. 0 where the driver has no
+// anisotropic filtering.
 static float ChosenAnisotropy()
 {
     if (!glfwExtensionSupported("GL_EXT_texture_filter_anisotropic"))
@@ -40,7 +47,7 @@ static float ChosenAnisotropy()
     GLfloat largest = 1.0f;
     glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &largest);
     if (textureAnisotropy < 1.0f)
-        return largest;
+        return AnisotropyStalls((const char*)glGetString(GL_RENDERER)) ? 1.0f : largest;
     if (textureAnisotropy > largest) {
         char line[96];
         std::snprintf(line, sizeof line, "Anisotropy %g is above the driver's largest: using %g",

@@ -9,6 +9,7 @@
 
 #include <GL/gl.h>
 #include <GL/glext.h>
+#include <cstring>
 #include <sys/stat.h>
 #include <vector>
 
@@ -278,7 +279,12 @@ TEST(TextureTable, AnisotropyOnlyWhereTheExtensionIsReported)
     GLfloat value = 0.0f;
     glBindTexture(GL_TEXTURE_2D, with[4]);
     glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, &value);
-    EXPECT_EQ(value, largest);
+    // Mesa's llvmpipe stalls for seconds on a face seen nearly edge-on when it
+    // filters anisotropically: there the game filters plainly unless asked.
+    const char* renderer = (const char*)glGetString(GL_RENDERER);
+    EXPECT_EQ(value, std::strstr(renderer, "llvmpipe") ? 1.0f : largest) << renderer;
+    EXPECT_TRUE(AnisotropyStalls("llvmpipe (LLVM 15.0.6, 256 bits)"));
+    EXPECT_FALSE(AnisotropyStalls("NVIDIA GeForce RTX 3060/PCIe/SSE2"));
     glBindTexture(GL_TEXTURE_2D, without[4]);
     glGetTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, &value);
     EXPECT_EQ(value, 1.0f);
