@@ -24,6 +24,7 @@ static const double kIdlePassTime = 1.0;
 static const int kPassesPerSecond = 50;
 static const int kWaitPassesPerSecond = 10;
 static const int kClosingPolls = 4000;         // about four seconds of closing screen
+static const int kJinglePasses = 125;          // 2.5 s: the longest win jingle is 2.2 s
 
 static Game* game = nullptr;
 static long passIndex = 0;
@@ -168,6 +169,9 @@ static bool AimAndThrow(const ScriptedThrow& t)
 }
 
 // Waits for the throw to score and the ball to come back; the points scored.
+// The longest win jingle plays out over passes at a player's frame rate, so a
+// fast replay, which runs as fast as it draws, keeps about real time while the
+// jingle sounds and the returning ball's rumble is not crammed in under it.
 static int AwaitOutcome(int k)
 {
     int before = game->player.score;
@@ -175,6 +179,8 @@ static int AwaitOutcome(int k)
          ++i)
         Pass(kWaitPassTime);
     int points = game->player.score - before;
+    for (int i = 0; points != 0 && i < kJinglePasses && !RoundOver(); ++i)
+        Pass();
     for (int i = 0; i < 15 * kWaitPassesPerSecond && !RoundOver(); ++i) {
         if (InTray(BodyPosition(game->objects[k].body)))
             break;
