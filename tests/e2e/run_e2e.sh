@@ -104,12 +104,16 @@ case_walk() {
 power_bar_pixels() { e2e_count "$1" $POWER_BAR "$BLUE"; }
 
 # While a ball stays held the bar rises a step a pass and wraps to the bottom
-# once full: shots for up to eight seconds must see it rise, wrap and rise again.
+# after 50 passes, which a quick frame does faster than shots follow. So the
+# game is held still (SIGSTOP) while each shot is taken and read, and let run
+# for a moment between shots: up to 80 shots must see it rise, wrap and rise again.
 power_rises_and_wraps() {
     local i h prev="" rises=0 wraps=0 seen=""
-    for i in $(seq 40); do
+    for i in $(seq 80); do
+        kill -STOP "$GAME_PID"
         e2e_shot power
         h=$(power_bar_pixels power)
+        kill -CONT "$GAME_PID"
         seen="$seen $h"
         if [ -n "$prev" ]; then
             [ "$h" -gt $((prev + 40)) ] && rises=$((rises + 1))
@@ -117,7 +121,7 @@ power_rises_and_wraps() {
         fi
         [ "$wraps" -eq 1 ] && [ "$rises" -ge 2 ] && break
         prev=$h
-        sleep 0.1
+        sleep 0.03
     done
     e2e_log "    power bar pixels:$seen"
     [ "$wraps" -eq 1 ] && [ "$rises" -ge 2 ]
