@@ -1,7 +1,7 @@
 # lib.sh -- helpers for playing the built game as a person would: its own Xvfb,
 # real X input through xdotool, screenshots of the root window, a sound recording
 # through OpenAL Soft's wave driver and a clock that libfaketime can speed up.
-# Sourced by run_e2e.sh and soak.sh; every helper reports through e2e_check.
+# Sourced by every script here; checked outcomes report through e2e_check.
 
 E2E_FAILS=0
 E2E_PASSES=0
@@ -27,13 +27,13 @@ e2e_check() {
 
 # ---- the display ----------------------------------------------------------
 
-# A private 640x480 24-bit screen on the first free display number. It must
-# not reset when its last client leaves: a client still connecting at that
-# moment (the game, while a screenshot closes) would be dropped.
+# A private screen (640x480, 24-bit unless given) on the first free display
+# number. It must not reset when its last client leaves: a client still
+# connecting at that moment (the game, while a screenshot closes) would be dropped.
 e2e_start_display() {
     local fdfile="$E2E_TMP/display.$BASHPID"
     : >"$fdfile"
-    Xvfb -displayfd 3 -screen 0 640x480x24 -noreset -nolisten tcp 3>"$fdfile" \
+    Xvfb -displayfd 3 -screen 0 "${1:-640x480x24}" -noreset -nolisten tcp 3>"$fdfile" \
         >"$E2E_TMP/xvfb.log" 2>&1 &
     XVFB_PID=$!
     local i
@@ -133,8 +133,9 @@ e2e_game_seconds() {
 
 # ---- the game -------------------------------------------------------------
 
-# Starts the game from a folder (the repository root, or a copy of its assets)
-# with its output in $E2E_TMP/<name>.out. Options before the folder:
+# Starts the game, with the options in GAME_ARGS, from a folder (the repository
+# root, or a copy of its assets) with its output in $E2E_TMP/<name>.out.
+# Options before the folder:
 #   -clock RATE   run under libfaketime, starting at RATE
 #   -wave FILE    record the sound into FILE (OpenAL Soft's wave driver)
 e2e_start_game() {
@@ -169,7 +170,8 @@ e2e_start_game() {
     GAME_OUT="$E2E_TMP/$name.out"
     GAME_STATUS=""
     GAME_START_REAL=$EPOCHREALTIME
-    (cd "$dir" && exec env "${envs[@]}" "$GAME" </dev/null >"$GAME_OUT" 2>&1) &
+    (cd "$dir" && exec env "${envs[@]}" "$GAME" ${GAME_ARGS[@]+"${GAME_ARGS[@]}"} \
+        </dev/null >"$GAME_OUT" 2>&1) &
     GAME_PID=$!
 }
 

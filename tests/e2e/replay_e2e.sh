@@ -11,19 +11,13 @@
 # damaged: that recording damaged at one random byte, 20 times: one line and
 #   exit status 1 each, never a crash.
 set -u
-GAME_BINARY=$(realpath "$1")
+GAME=$(realpath "$1")
 WAVSCAN=$(realpath "$2")
 cd "$(dirname "$0")/../.."
 ROOT=$PWD
 ROUND=$(realpath "${3:-tests/e2e/round.btr}")
 E2E_TMP=$(mktemp -d /tmp/balltoss-replay.XXXXXX)
 source tests/e2e/lib.sh
-
-# The game with the options in GAME_ARGS (e2e_start_game starts $GAME bare).
-GAME="$E2E_TMP/balltoss-with-args"
-printf '#!/bin/sh\nexec "%s" $GAME_ARGS\n' "$GAME_BINARY" >"$GAME"
-chmod +x "$GAME"
-with_args() { GAME_ENV=(GAME_ARGS="$*"); }
 
 trap e2e_cleanup EXIT
 
@@ -42,7 +36,7 @@ case_round() {
     # time: with plain filtering a pass takes a few ms, so the game raced on
     # under them. With the driver's largest filtering a pass costs about what a
     # recorded pass lasts (18 ms), so the game keeps about real time.
-    with_args --replay "$ROUND" --fast --anisotropy 16
+    GAME_ARGS=(--replay "$ROUND" --fast --anisotropy 16)
     e2e_start_game round -wave "$E2E_TMP/round.wav" "$ROOT"
     e2e_check "window opens" e2e_wait_window 60 || return
     local n=0 hud=() closing=""
@@ -70,7 +64,7 @@ case_round() {
     e2e_log "    HUD scores read: $(printf '%s\n' "${hud[@]}" | uniq | tr '\n' ' ')"
     e2e_check "the recorded score is 135 or more" at_least 135 "${score:-0}"
     e2e_check "the HUD score starts at 0" test "${hud[0]:-x}" = 0
-    e2e_check "the HUD score never falls" climbs "${hud[@]}"
+    e2e_check "the HUD score never falls" sort -nc <(printf '%s\n' "${hud[@]}")
     e2e_check "the HUD score reaches the recorded score" test "${hud[${#hud[@]}-1]:-x}" = "$score"
     e2e_check "the closing screen shows" test -n "$closing" || return
     local text="Your final score was $score"
@@ -103,14 +97,6 @@ heard() {
     awk -v m="$m" -v r="$r" 'BEGIN { exit !(m >= 0.5 && m >= 1.2 * r) }'
 }
 
-climbs() {
-    local last=0 value
-    for value in "$@"; do
-        [ "$value" -ge "$last" ] || return 1
-        last=$value
-    done
-}
-
 # ---- random input, recorded and replayed twice ------------------------------------
 
 random_input() {
@@ -130,7 +116,7 @@ random_input() {
 
 case_random() {
     e2e_log "random: 60 s of random X input recorded, then replayed twice with --fast"
-    with_args --record "$E2E_TMP/random.btr"
+    GAME_ARGS=(--record "$E2E_TMP/random.btr")
     e2e_start_game random "$ROOT"
     e2e_check "window opens" e2e_wait_window 60 || return
     random_input
@@ -142,7 +128,7 @@ case_random() {
     e2e_log "    recording: $size bytes"
     local first="" run
     for run in 1 2; do
-        with_args --replay "$E2E_TMP/random.btr" --fast
+        GAME_ARGS=(--replay "$E2E_TMP/random.btr" --fast)
         e2e_start_game "random_replay$run" "$ROOT"
         e2e_check "replay $run ends" e2e_wait_exit 300 || return
         e2e_log "    $(cat "$GAME_OUT")"
@@ -167,7 +153,7 @@ case_damaged() {
         cp "$source" "$E2E_TMP/damaged.btr"
         printf "\\x$(printf %02x $(((RANDOM % 255 + 1 + $(od -An -tu1 -j "$at" -N1 "$source")) % 256)))" |
             dd of="$E2E_TMP/damaged.btr" bs=1 seek="$at" conv=notrunc status=none
-        with_args --replay "$E2E_TMP/damaged.btr" --fast
+        GAME_ARGS=(--replay "$E2E_TMP/damaged.btr" --fast)
         e2e_start_game damaged "$ROOT"
         e2e_wait_exit 300 || { e2e_kill_game; GAME_STATUS=timeout; }
         lines=$(wc -l <"$GAME_OUT")
