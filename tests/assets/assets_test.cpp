@@ -27,7 +27,7 @@ static std::vector<uint8_t> ReadBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     EXPECT_TRUE(in) << path << " cannot be read";
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
 static uint32_t Le16(const std::vector<uint8_t>& b, size_t at)

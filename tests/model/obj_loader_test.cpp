@@ -251,7 +251,8 @@ TEST(ObjLoader, MissingAndUnreadableFiles)
     std::string pipe = dir.path + "/pipe.obj";
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     const std::pair<std::string, const char*> files[] = {
-        {dir.path + "/none.obj", "not found"}, {dir.path, "cannot be read"}, {pipe, "cannot be read"}};
+        {dir.path + "/none.obj", "not found"}, {dir.path, "cannot be read"},
+        {pipe, "cannot be read"}};
     alarm(20);
     for (const auto& file : files) {
         Loaded loaded;
