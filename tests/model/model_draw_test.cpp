@@ -124,15 +124,13 @@ TEST(ModelDraw, TexturedListBindsEachGroupsTextureAndSetsTheMaterial)
     }
     EXPECT_EQ(BoundTexture(), textures[6]);
     EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
-    GLfloat ambient[4], diffuse[4], specular[4], shininess = 0.0f;
-    glGetMaterialfv(GL_FRONT, GL_AMBIENT, ambient);
-    glGetMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
-    glGetMaterialfv(GL_FRONT, GL_SPECULAR, specular);
-    glGetMaterialfv(GL_FRONT, GL_SHININESS, &shininess);
-    EXPECT_FLOAT_EQ(ambient[0], 0.75f);
-    EXPECT_FLOAT_EQ(diffuse[1], 0.5f);
-    EXPECT_FLOAT_EQ(specular[2], 0.5f);
-    EXPECT_FLOAT_EQ(shininess, 50.0f);
+    const std::pair<GLenum, GLfloat> material[] = {
+        {GL_AMBIENT, 0.75f}, {GL_DIFFUSE, 0.5f}, {GL_SPECULAR, 0.5f}, {GL_SHININESS, 50.0f}};
+    for (const auto& m : material) {
+        GLfloat value[4] = {};
+        glGetMaterialfv(GL_FRONT, m.first, value);
+        EXPECT_FLOAT_EQ(value[0], m.second) << "material parameter " << m.first;
+    }
     glDeleteLists(list, 1);
     glDeleteTextures(12, textures + 1);
 }
