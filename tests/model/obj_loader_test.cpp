@@ -28,6 +28,9 @@ std::string TexturedFace(const std::string& face, float u)
            std::to_string(u) + " 0.1\n" + face + "\n";
 }
 
+// The five vertices, the marker and material 1 holding `faces`.
+std::string Body(const std::string& faces) { return kFiveVertices + kMarker + "usemtl 1\n" + faces; }
+
 struct Loaded {
     Model* model = nullptr;
     std::string console;
@@ -141,8 +144,8 @@ TEST(ObjLoader, NormalsOfSharedAndUnusedVertices)
     TempDir dir;
     // Face 1 lies in z = 0 (normal +z), face 2 in x = 0 (normal +x); they share
     // vertices 1 and 3. Vertex 4 is used by no face.
-    std::string text = Header(5, 2, 1) + kFiveVertices + kMarker + "usemtl 1\n" +
-                       TexturedFace("f 1 2 3", 0.0f) + TexturedFace("f 1 3 5", 0.0f);
+    std::string text =
+        Header(5, 2, 1) + Body(TexturedFace("f 1 2 3", 0.0f) + TexturedFace("f 1 3 5", 0.0f));
     Loaded loaded;
     Load(&loaded, dir.Write("m.obj", text));
     ASSERT_NE(loaded.model, nullptr) << loaded.console;
@@ -174,10 +177,8 @@ TEST(ObjLoader, MaterialsWithoutAFaceListAreEmpty)
 TEST(ObjLoader, SecondLoadIntoAFullHandleChangesNothing)
 {
     TempDir dir;
-    std::string file = dir.Write("m.obj", Header(5, 1, 1) + kFiveVertices + kMarker +
-                                              "usemtl 1\n" + TexturedFace("f 1 2 3", 0.0f));
     Loaded loaded;
-    Load(&loaded, file);
+    Load(&loaded, dir.Write("m.obj", Header(5, 1, 1) + Body(TexturedFace("f 1 2 3", 0.0f))));
     ASSERT_NE(loaded.model, nullptr);
     Model* first = loaded.model;
     Load(&loaded, dir.path + "/missing.obj");
@@ -194,8 +195,6 @@ struct Damaged {
     std::string text;
     const char* expected;   // part of the console line
 };
-
-std::string Body(const std::string& faces) { return kFiveVertices + kMarker + "usemtl 1\n" + faces; }
 
 TEST(ObjLoader, DamagedFilesAreRejectedWithOneLine)
 {
