@@ -2,6 +2,8 @@
 // still writes exactly these bytes, and every file reads in the game's formats.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -22,21 +24,11 @@ static const char* const kAssetFiles[] = {
     "desktop/balltoss.png",
 };
 
-static bool ReadFile(const std::string& path, std::vector<uint8_t>* out)
+static std::vector<uint8_t> ReadBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    out->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
-}
-
-static std::vector<uint8_t> MustRead(const std::string& path)
-{
-    std::vector<uint8_t> bytes;
-    EXPECT_TRUE(ReadFile(path, &bytes)) << path;
-    return bytes;
+    EXPECT_TRUE(in) << path << " cannot be read";
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
 static uint32_t Le16(const std::vector<uint8_t>& b, size_t at)
@@ -58,11 +50,8 @@ TEST(GeneratedAssets, RegeneratingWritesTheCommittedBytes)
     std::string command = std::string(ASSETGEN_PATH) + " " + dir + " > /dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
     for (const char* name : kAssetFiles) {
-        std::vector<uint8_t> fresh, committed;
-        ASSERT_TRUE(ReadFile(std::string(dir) + "/" + name, &fresh)) << name;
-        ASSERT_TRUE(ReadFile(name, &committed)) << name << " is not committed";
-        EXPECT_EQ(fresh.size(), committed.size()) << name;
-        EXPECT_TRUE(fresh == committed) << name << " differs from a fresh run";
+        std::vector<uint8_t> fresh = ReadBytes(std::string(dir) + "/" + name);
+        EXPECT_TRUE(fresh == ReadBytes(name)) << name << " differs from a fresh run";
     }
     std::system((std::string("rm -rf ") + dir).c_str());
 }
@@ -70,7 +59,6 @@ TEST(GeneratedAssets, RegeneratingWritesTheCommittedBytes)
 // ---------------------------------------------------------------- models
 
 struct ObjSummary {
-    int vertexLines = 0, faceLines = 0;
     long headerVertices = -1, headerFaces = -1, headerMaterials = -1;
     std::set<std::string> materialNames;
     std::vector<int> faceMaterials;   // material number of each face
@@ -78,22 +66,6 @@ struct ObjSummary {
     std::vector<std::vector<int>> faces;
     std::vector<std::string> problems;
 };
-
-static std::vector<std::string> SplitOnBlanks(const std::string& line)
-{
-    std::vector<std::string> fields;
-    std::string field;
-    for (char c : line) {
-        if (c == ' ') {
-            fields.push_back(field);
-            field.clear();
-        } else {
-            field += c;
-        }
-    }
-    fields.push_back(field);
-    return fields;
-}
 
 static bool IsNumber(const std::string& text)
 {
@@ -123,20 +95,16 @@ static ObjSummary ReadObj(const std::string& path)
         if (!line.empty() && line.back() == '\r') {
             problem("carriage return");
         }
-        size_t at;
-        if ((at = line.find("Vertices:")) != std::string::npos) {
-            s.headerVertices = std::lround(std::atof(line.c_str() + at + 10));
-        }
-        if ((at = line.find("Faces:")) != std::string::npos) {
-            s.headerFaces = std::lround(std::atof(line.c_str() + at + 7));
-        }
-        if ((at = line.find("Materials:")) != std::string::npos) {
-            s.headerMaterials = std::lround(std::atof(line.c_str() + at + 11));
+        const std::pair<std::string, long*> headers[] = {
+            {"Vertices: ", &s.headerVertices}, {"Faces: ", &s.headerFaces},
+            {"Materials: ", &s.headerMaterials}};
+        for (const auto& h : headers) {
+            size_t at = line.find(h.first);
+            if (at != std::string::npos) {
+                *h.second = std::lround(std::atof(line.c_str() + at + h.first.size()));
+            }
         }
         if (line == "#\t               Face list") {
-            if (markerSeen) {
-                problem("second face-list marker");
-            }
             markerSeen = true;
             continue;
         }
@@ -164,30 +132,30 @@ static ObjSummary ReadObj(const std::string& path)
         if (line.back() == ' ' || line.find("  ") != std::string::npos) {
             problem("double or trailing blank");
         }
-        std::vector<std::string> fields = SplitOnBlanks(line);
+        // Fields at single blanks only, as the game reads them (a trailing blank
+        // is flagged above).
+        std::vector<std::string> fields;
+        std::istringstream blanks(line);
+        for (std::string field; std::getline(blanks, field, ' ');) {
+            fields.push_back(field);
+        }
+        if ((fields[0] == "vt" || fields[0] == "f") && !materialActive) {
+            problem(fields[0] + " line outside a material");
+        }
         if (fields[0] == "v") {
-            if (markerSeen) {
-                problem("vertex after the marker");
-            }
             if (fields.size() != 4 || !IsNumber(fields[1]) || !IsNumber(fields[2]) ||
                 !IsNumber(fields[3])) {
                 problem("vertex is not three numbers");
+                continue;
             }
-            ++s.vertexLines;
             s.vertices.push_back({std::atof(fields[1].c_str()), std::atof(fields[2].c_str()),
                                   std::atof(fields[3].c_str())});
         } else if (fields[0] == "vt") {
-            if (!materialActive) {
-                problem("texture line outside a material");
-            }
             if (fields.size() < 3 || !IsNumber(fields[1]) || !IsNumber(fields[2])) {
                 problem("texture line is not two numbers");
             }
             ++pendingTexLines;
         } else if (fields[0] == "f") {
-            if (!materialActive) {
-                problem("face outside a material");
-            }
             if (pendingTexLines != 3) {
                 problem("face without exactly three texture lines before it");
             }
@@ -204,7 +172,6 @@ static ObjSummary ReadObj(const std::string& path)
                 }
                 corners.push_back(v - 1);
             }
-            ++s.faceLines;
             s.faces.push_back(corners);
             s.faceMaterials.push_back(currentMaterial);
         }
@@ -220,12 +187,12 @@ static void ExpectDialect(const ObjSummary& s, const char* path)
     for (const std::string& p : s.problems) {
         ADD_FAILURE() << p;
     }
-    EXPECT_EQ(s.headerVertices, s.vertexLines) << path;
-    EXPECT_EQ(s.headerFaces, s.faceLines) << path;
+    EXPECT_EQ(s.headerVertices, (long)s.vertices.size()) << path;
+    EXPECT_EQ(s.headerFaces, (long)s.faces.size()) << path;
     EXPECT_EQ(s.headerMaterials, (long)s.materialNames.size()) << path;
     for (const std::vector<int>& f : s.faces) {
         for (int v : f) {
-            EXPECT_LT(v, s.vertexLines) << path;
+            EXPECT_LT(v, (int)s.vertices.size()) << path;
         }
     }
 }
@@ -244,7 +211,7 @@ TEST(ModelFiles, TableFollowsTheDialectWithItsMaterials)
 {
     ObjSummary s = ReadObj("Models/Table_Small2.obj");
     ExpectDialect(s, "Models/Table_Small2.obj");
-    EXPECT_LE(s.faceLines, 4000);
+    EXPECT_LE(s.faces.size(), 4000u);
     std::set<int> used(s.faceMaterials.begin(), s.faceMaterials.end());
     // walls, lane, wood, backboard and the three kinds of hole bottom
     EXPECT_EQ(used, (std::set<int>{1, 3, 4, 7, 8, 9, 10}));
@@ -328,7 +295,7 @@ struct Tga {
 static Tga ReadTga(const std::string& path)
 {
     Tga t;
-    t.bytes = MustRead(path);
+    t.bytes = ReadBytes(path);
     if (t.bytes.size() < 18) {
         ADD_FAILURE() << path << " too short";
         return t;
@@ -346,14 +313,11 @@ static Tga ReadTga(const std::string& path)
 }
 
 // Pixel (x, y) counted from the top left, as r, g, b, a.
-static void TgaPixel(const Tga& t, int x, int y, int rgba[4])
+static std::array<int, 4> TgaPixel(const Tga& t, int x, int y)
 {
     int row = t.topDown ? y : t.height - 1 - y;
     size_t at = 18 + ((size_t)row * t.width + x) * (size_t)(t.bits / 8);
-    rgba[0] = t.bytes[at + 2];
-    rgba[1] = t.bytes[at + 1];
-    rgba[2] = t.bytes[at];
-    rgba[3] = t.bits == 32 ? t.bytes[at + 3] : 255;
+    return {t.bytes[at + 2], t.bytes[at + 1], t.bytes[at], t.bits == 32 ? t.bytes[at + 3] : 255};
 }
 
 static bool PowerOfTwo(int n)
@@ -370,14 +334,13 @@ TEST(TextureFiles, EveryImageIsATargaWithPowerOfTwoSides)
     }
 }
 
-// Ink (alpha) inside cell (row from top, column) of the font sheet.
-static int CellInk(const Tga& font, int row, int column)
+// Ink (alpha) in rows y0 to y1 (from the top) of character c's cell of the font sheet.
+static int CellInk(const Tga& font, int c, int y0 = 0, int y1 = 16)
 {
     int ink = 0;
-    for (int y = 0; y < 16; ++y) {
+    for (int y = y0; y < y1; ++y) {
         for (int x = 0; x < 16; ++x) {
-            int p[4];
-            TgaPixel(font, column * 16 + x, row * 16 + y, p);
+            std::array<int, 4> p = TgaPixel(font, (c % 16) * 16 + x, (c / 16) * 16 + y);
             ink += p[3];
             if (p[3] > 0) {
                 EXPECT_EQ(p[0] + p[1] + p[2], 3 * 255) << "glyphs are white";
@@ -394,32 +357,19 @@ TEST(TextureFiles, FontSheetHoldsCharacterCInCellOfRowCDiv16)
     ASSERT_EQ(font.height, 256);
     ASSERT_EQ(font.bits, 32);
     for (int c = 0; c < 256; ++c) {
-        int ink = CellInk(font, c / 16, c % 16);
-        bool printable = (c > 32 && c < 127) || c > 160;
-        if (printable && c != 173) { // 173 is the soft hyphen, drawn as "-"
-            EXPECT_GT(ink, 0) << "character " << c;
-        }
+        int ink = CellInk(font, c);
         if (c <= 32 || (c >= 127 && c <= 160)) {
             EXPECT_EQ(ink, 0) << "character " << c;
+        } else if (c != 173) { // 173 is the soft hyphen, drawn as "-"
+            EXPECT_GT(ink, 0) << "character " << c;
         }
     }
     // "_" has its ink at the bottom of the cell and "'" at the top: the sheet is
     // upright, row 0 at the top of the image.
-    auto inkRows = [&](int c, int y0, int y1) {
-        int ink = 0;
-        for (int y = y0; y < y1; ++y) {
-            for (int x = 0; x < 16; ++x) {
-                int p[4];
-                TgaPixel(font, (c % 16) * 16 + x, (c / 16) * 16 + y, p);
-                ink += p[3];
-            }
-        }
-        return ink;
-    };
-    EXPECT_GT(inkRows('_', 11, 16), 0);
-    EXPECT_EQ(inkRows('_', 0, 8), 0);
-    EXPECT_GT(inkRows('\'', 0, 8), 0);
-    EXPECT_EQ(inkRows('\'', 9, 16), 0);
+    EXPECT_GT(CellInk(font, '_', 11, 16), 0);
+    EXPECT_EQ(CellInk(font, '_', 0, 8), 0);
+    EXPECT_GT(CellInk(font, '\'', 0, 8), 0);
+    EXPECT_EQ(CellInk(font, '\'', 9, 16), 0);
 }
 
 TEST(TextureFiles, HudImagesAreTransparentWhereTheSceneOrTheBarShows)
@@ -428,19 +378,13 @@ TEST(TextureFiles, HudImagesAreTransparentWhereTheSceneOrTheBarShows)
     ASSERT_EQ(power.width, 64);
     ASSERT_EQ(power.height, 256);
     ASSERT_EQ(power.bits, 32);
-    int p[4];
-    TgaPixel(power, 32, 128, p);
-    EXPECT_EQ(p[3], 0) << "inside the frame the blue bar shows";
-    TgaPixel(power, 0, 128, p);
-    EXPECT_EQ(p[3], 255) << "the frame's edge";
-    TgaPixel(power, 32, 255, p);
-    EXPECT_EQ(p[3], 255) << "the frame's bottom";
+    EXPECT_EQ(TgaPixel(power, 32, 128)[3], 0) << "inside the frame the blue bar shows";
+    EXPECT_EQ(TgaPixel(power, 0, 128)[3], 255) << "the frame's edge";
+    EXPECT_EQ(TgaPixel(power, 32, 255)[3], 255) << "the frame's bottom";
     Tga cross = ReadTga("Textures/Targ.tga");
     ASSERT_EQ(cross.bits, 32);
-    TgaPixel(cross, 2, 2, p);
-    EXPECT_EQ(p[3], 0) << "corner of the crosshair";
-    TgaPixel(cross, cross.width / 2, cross.height / 2, p);
-    EXPECT_EQ(p[3], 255) << "centre dot";
+    EXPECT_EQ(TgaPixel(cross, 2, 2)[3], 0) << "corner of the crosshair";
+    EXPECT_EQ(TgaPixel(cross, cross.width / 2, cross.height / 2)[3], 255) << "centre dot";
 }
 
 // ---------------------------------------------------------------- sounds
@@ -453,7 +397,7 @@ struct Wav {
 static Wav ReadWav(const std::string& path)
 {
     Wav w;
-    std::vector<uint8_t> b = MustRead(path);
+    std::vector<uint8_t> b = ReadBytes(path);
     if (b.size() < 44 || std::string(b.begin(), b.begin() + 4) != "RIFF" ||
         std::string(b.begin() + 8, b.begin() + 16) != "WAVEfmt ") {
         ADD_FAILURE() << path << " is not a RIFF WAVE file";
@@ -466,8 +410,7 @@ static Wav ReadWav(const std::string& path)
     w.rate = (int)Le32(b, 24);
     w.bits = (int)Le16(b, 34);
     EXPECT_EQ(std::string(b.begin() + 36, b.begin() + 40), "data") << path;
-    uint32_t bytes = Le32(b, 40);
-    EXPECT_EQ(bytes, b.size() - 44) << path;
+    EXPECT_EQ(Le32(b, 40), b.size() - 44) << path;
     for (size_t at = 44; at + 1 < b.size(); at += 2) {
         w.samples.push_back((int16_t)Le16(b, at));
     }
@@ -479,24 +422,15 @@ static double Seconds(const Wav& w)
     return (double)w.samples.size() / w.rate;
 }
 
-static int Peak(const Wav& w)
-{
-    int peak = 0;
-    for (int16_t s : w.samples) {
-        peak = std::max(peak, std::abs((int)s));
-    }
-    return peak;
-}
-
 TEST(SoundFiles, EverySoundIsMono16BitPcmAndAudible)
 {
     for (int k = 10; k < 15; ++k) {
         Wav w = ReadWav(kAssetFiles[k]);
-        EXPECT_EQ(w.format, 1) << kAssetFiles[k];
-        EXPECT_EQ(w.channels, 1) << kAssetFiles[k];
-        EXPECT_EQ(w.bits, 16) << kAssetFiles[k];
-        EXPECT_EQ(w.rate, 22050) << kAssetFiles[k];
-        EXPECT_GT(Peak(w), 16000) << kAssetFiles[k];
+        // PCM, one channel, 16 bits, 22050 samples a second
+        EXPECT_EQ((std::array<int, 4>{w.format, w.channels, w.bits, w.rate}),
+                  (std::array<int, 4>{1, 1, 16, 22050})) << kAssetFiles[k];
+        auto peak = std::minmax_element(w.samples.begin(), w.samples.end());
+        EXPECT_GT(std::max(-*peak.first, (int)*peak.second), 16000) << kAssetFiles[k];
     }
 }
 

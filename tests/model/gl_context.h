@@ -6,17 +6,15 @@
 // Makes a hidden 640x480 window's context current (once); false without a display.
 inline bool HaveGlContext()
 {
-    static GLFWwindow* window = nullptr;
-    static bool tried = false;
-    if (!tried) {
-        tried = true;
-        if (glfwInit() == GLFW_TRUE) {
-            glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-            window = glfwCreateWindow(640, 480, "model tests", nullptr, nullptr);
-            if (window)
-                glfwMakeContextCurrent(window);
-        }
-    }
+    static GLFWwindow* window = [] {
+        if (glfwInit() != GLFW_TRUE)
+            return (GLFWwindow*)nullptr;
+        glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+        GLFWwindow* made = glfwCreateWindow(640, 480, "model tests", nullptr, nullptr);
+        if (made)
+            glfwMakeContextCurrent(made);
+        return made;
+    }();
     return window != nullptr;
 }
 

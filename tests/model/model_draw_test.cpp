@@ -100,13 +100,18 @@ GLuint BoundTexture()
     return (GLuint)bound;
 }
 
-TEST(ModelDraw, OneGroupEmitsThreeVerticesPerFaceInCornerOrder)
+TEST(ModelDraw, TexturedListBindsEachGroupsTextureAndSetsTheMaterial)
 {
     REQUIRE_GL_CONTEXT();
-    HandModel hand(4, {MaterialGroup{0, 3, 2}});
+    // Group 2 has no faces but still binds its texture; an empty first group
+    // (lastFace -1) draws nothing.
+    HandModel hand(4, {MaterialGroup{0, 0xFFFFFFFFu, 9}, MaterialGroup{0, 3, 3},
+                       MaterialGroup{4, 3, 6}});
     GLuint textures[13] = {};
     glGenTextures(12, textures + 1);
     GLuint list = Compile(&hand.model, textures);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glDisable(GL_TEXTURE_2D);
     auto polygons = Feedback(list);
     ASSERT_EQ(polygons.size(), 4u);
     for (unsigned int i = 0; i < 4; ++i) {
@@ -117,34 +122,15 @@ TEST(ModelDraw, OneGroupEmitsThreeVerticesPerFaceInCornerOrder)
         EXPECT_GT(polygons[i][1].x, polygons[i][0].x);
         EXPECT_GT(polygons[i][2].y, polygons[i][0].y);
     }
-    glDeleteLists(list, 1);
-    glDeleteTextures(12, textures + 1);
-}
-
-TEST(ModelDraw, TexturedListBindsEachGroupsTextureAndSetsTheMaterial)
-{
-    REQUIRE_GL_CONTEXT();
-    // Group 2 has no faces but still binds its texture; an empty first group
-    // (lastFace -1) draws nothing.
-    HandModel hand(3, {MaterialGroup{0, 0xFFFFFFFFu, 9}, MaterialGroup{0, 2, 3},
-                       MaterialGroup{3, 2, 6}});
-    GLuint textures[13] = {};
-    glGenTextures(12, textures + 1);
-    GLuint list = Compile(&hand.model, textures);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glDisable(GL_TEXTURE_2D);
-    EXPECT_EQ(Feedback(list).size(), 3u);
     EXPECT_EQ(BoundTexture(), textures[6]);
     EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
-    GLfloat ambient[4], diffuse[4], specular[4], shininess = 0.0f;
-    glGetMaterialfv(GL_FRONT, GL_AMBIENT, ambient);
-    glGetMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
-    glGetMaterialfv(GL_FRONT, GL_SPECULAR, specular);
-    glGetMaterialfv(GL_FRONT, GL_SHININESS, &shininess);
-    EXPECT_FLOAT_EQ(ambient[0], 0.75f);
-    EXPECT_FLOAT_EQ(diffuse[1], 0.5f);
-    EXPECT_FLOAT_EQ(specular[2], 0.5f);
-    EXPECT_FLOAT_EQ(shininess, 50.0f);
+    const std::pair<GLenum, GLfloat> material[] = {
+        {GL_AMBIENT, 0.75f}, {GL_DIFFUSE, 0.5f}, {GL_SPECULAR, 0.5f}, {GL_SHININESS, 50.0f}};
+    for (const auto& m : material) {
+        GLfloat value[4] = {};
+        glGetMaterialfv(GL_FRONT, m.first, value);
+        EXPECT_FLOAT_EQ(value[0], m.second) << "material parameter " << m.first;
+    }
     glDeleteLists(list, 1);
     glDeleteTextures(12, textures + 1);
 }
@@ -170,40 +156,6 @@ TEST(ModelDraw, PlainListTouchesNoTextureOrMaterial)
     glDeleteLists(list, 1);
     glDeleteTextures(1, &texture);
 }
-
-TEST(ModelDraw, BallMaterialOneWithBaseFiveBindsEntrySix)
-{
-    REQUIRE_GL_CONTEXT();
-    TempDir dir;
-    std::string file = dir.Write("ball.obj",
-                                 "# Vertices: 3\n# Faces: 1\n# Materials: 1\nv 0 0 0\nv 0.5 0 0\n"
-                                 "v 0 0.5 0\n#\t               Face list\nusemtl 1\n"
-                                 "vt 0.1 0\nvt 0.2 0\nvt 0.3 0\nf 1 2 3\n");
-    Model* ball = nullptr;
-    LoadObjModel(&ball, file.c_str(), 5);
-    ASSERT_NE(ball, nullptr);
-    GLuint textures[13] = {};
-    glGenTextures(12, textures + 1);
-    GLuint textured = Compile(ball, textures);
-    GLuint plain = Compile(ball, nullptr);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    auto polygons = Feedback(textured);
-    EXPECT_EQ(BoundTexture(), textures[6]);
-    ASSERT_EQ(polygons.size(), 1u);
-    // The first vt line is corner 3's.
-    EXPECT_FLOAT_EQ(polygons[0][0].s, 0.3f);
-    EXPECT_FLOAT_EQ(polygons[0][1].s, 0.2f);
-    EXPECT_FLOAT_EQ(polygons[0][2].s, 0.1f);
-    EXPECT_EQ(Feedback(plain).size(), 1u);
-    glDeleteLists(textured, 1);
-    glDeleteLists(plain, 1);
-    glDeleteTextures(12, textures + 1);
-    FreeModel(&ball);
-}
-
-} // namespace
-
-namespace {
 
 // The game's table, compiled as start-up does: every face once, each group's texture.
 TEST(ModelDraw, TheGamesTableListEmitsEveryFace)

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -38,8 +39,5 @@ struct TempDir {
 // Lines the console got (ConsolePrint writes standard output).
 inline int CountLines(const std::string& text)
 {
-    int lines = 0;
-    for (char c : text)
-        lines += c == '\n';
-    return lines;
+    return (int)std::count(text.begin(), text.end(), '\n');
 }

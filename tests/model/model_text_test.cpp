@@ -91,11 +91,9 @@ TEST_F(ModelText, OneIdentityModelIsEighteenLines)
     GiveModels(&object, 1);
     Mat4Identity(object.modelMatrices[0]);
     SaveModelText(&object);
-    std::string expected;
-    for (const char* value : {"1", "0", "1", "0", "0", "0", "0", "1", "0", "0", "0", "0", "1", "0",
-                              "0", "0", "0", "1"})
-        expected += std::string(value) + "\r\n";
-    EXPECT_EQ(ReadFile(), expected);
+    EXPECT_EQ(ReadFile(), "1\r\n0\r\n"   // the count and the model's index, then its matrix
+                          "1\r\n0\r\n0\r\n0\r\n0\r\n1\r\n0\r\n0\r\n"
+                          "0\r\n0\r\n1\r\n0\r\n0\r\n0\r\n0\r\n1\r\n");
 }
 
 TEST_F(ModelText, SaveThenLoadRestoresSevenDigits)
@@ -109,10 +107,8 @@ TEST_F(ModelText, SaveThenLoadRestoresSevenDigits)
         object.modelMatrices[0]->m[e] = values[e];
         object.modelMatrices[1]->m[e] = -values[15 - e];
     }
-    int lists[2] = {11, 12};
-    object.texturedListIds = (int*)std::malloc(sizeof lists);
-    std::copy(lists, lists + 2, object.texturedListIds);
-    int* texturedBefore = object.texturedListIds;
+    int* texturedBefore = object.texturedListIds = (int*)std::calloc(2, sizeof(int));
+    texturedBefore[1] = 12;
     SaveModelText(&object);
     EXPECT_EQ(Load(), "");
     ASSERT_EQ(object.modelCount, 2);

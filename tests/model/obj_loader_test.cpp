@@ -28,6 +28,9 @@ std::string TexturedFace(const std::string& face, float u)
            std::to_string(u) + " 0.1\n" + face + "\n";
 }
 
+// The five vertices, the marker and material 1 holding `faces`.
+std::string Body(const std::string& faces) { return kFiveVertices + kMarker + "usemtl 1\n" + faces; }
+
 struct Loaded {
     Model* model = nullptr;
     std::string console;
@@ -60,22 +63,27 @@ void ExpectCorners(const Face& face, unsigned a, unsigned b, unsigned c)
 TEST(ObjLoader, MaterialsGroupFacesInOrderOfFirstAppearance)
 {
     TempDir dir;
-    std::string text = Header(5, 4, 2) + kFiveVertices + kMarker +
+    // CR LF line ends, as the exporter may write them; material 0 is named last
+    // and draws nothing.
+    std::string text = Header(5, 4, 3) + kFiveVertices + kMarker +
                        "usemtl 2\n" + TexturedFace("f 1 2 3", 0.5f) + TexturedFace("f 2 4 3", 0.6f) +
                        "usemtl 1\n" + TexturedFace("f 1 2 5", 0.7f) +
-                       "usemtl 2\n" + TexturedFace("f 3 4 5", 0.8f);
+                       "usemtl 2\n" + TexturedFace("f 3 4 5", 0.8f) + "usemtl 0\n";
+    std::string crlf;
+    for (char c : text)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     Loaded loaded;
-    Load(&loaded, dir.Write("m.obj", text), 1);
+    Load(&loaded, dir.Write("m.obj", crlf), 5);
     ASSERT_NE(loaded.model, nullptr) << loaded.console;
     EXPECT_EQ(loaded.console, "");
     const Model* m = loaded.model;
-    ASSERT_EQ(m->materialCount, 2u);
-    EXPECT_EQ(m->materials[0].firstFace, 0u);
-    EXPECT_EQ(m->materials[0].lastFace, 2u);
-    EXPECT_EQ(m->materials[0].texture, 3u);
-    EXPECT_EQ(m->materials[1].firstFace, 3u);
-    EXPECT_EQ(m->materials[1].lastFace, 3u);
-    EXPECT_EQ(m->materials[1].texture, 2u);
+    ASSERT_EQ(m->materialCount, 3u);
+    const unsigned int groups[3][3] = {{0, 2, 7}, {3, 3, 6}, {4, 3, 5}};   // first, last, texture
+    for (unsigned int g = 0; g < 3; ++g) {
+        EXPECT_EQ(m->materials[g].firstFace, groups[g][0]) << "group " << g;
+        EXPECT_EQ(m->materials[g].lastFace, groups[g][1]) << "group " << g;
+        EXPECT_EQ(m->materials[g].texture, groups[g][2]) << "group " << g;
+    }
     ExpectCorners(m->faces[0], 0, 1, 2);
     ExpectCorners(m->faces[1], 1, 3, 2);
     ExpectCorners(m->faces[2], 2, 3, 4);
@@ -97,23 +105,19 @@ TEST(ObjLoader, TexCoordLinesFillCornersLastFirstAndTheCounterRunsOn)
     Loaded loaded;
     Load(&loaded, dir.Write("m.obj", text));
     ASSERT_NE(loaded.model, nullptr) << loaded.console;
-    const Face* f = loaded.model->faces;
-    EXPECT_FLOAT_EQ(f[0].texCoord[2].u, 0.1f);
-    EXPECT_FLOAT_EQ(f[0].texCoord[2].v, 0.11f);
-    EXPECT_FLOAT_EQ(f[0].texCoord[1].u, 0.2f);
-    EXPECT_FLOAT_EQ(f[0].texCoord[0].u, 0.3f);
-    EXPECT_FLOAT_EQ(f[1].texCoord[2].u, 0.4f);
-    EXPECT_FLOAT_EQ(f[1].texCoord[1].u, 0.5f);
-    EXPECT_FLOAT_EQ(f[1].texCoord[0].u, 0.0f);
-    EXPECT_FLOAT_EQ(f[2].texCoord[0].u, 0.6f);
-    EXPECT_FLOAT_EQ(f[2].texCoord[2].u, 0.7f);
-    EXPECT_FLOAT_EQ(f[2].texCoord[1].u, 0.8f);
+    const float u[3][3] = {{0.3f, 0.2f, 0.1f}, {0.0f, 0.5f, 0.4f}, {0.6f, 0.8f, 0.7f}};
+    for (int i = 0; i < 3; ++i)
+        for (int k = 0; k < 3; ++k)
+            EXPECT_FLOAT_EQ(loaded.model->faces[i].texCoord[k].u, u[i][k]) << i << ", " << k;
+    EXPECT_FLOAT_EQ(loaded.model->faces[0].texCoord[2].v, 0.11f);
 }
 
 TEST(ObjLoader, FieldsAndNumbers)
 {
     TempDir dir;
-    std::string text = Header(4, 2, 1) +
+    // A very long comment line and a stray zero byte are read past harmlessly.
+    std::string text = Header(4, 2, 1) + "# " + std::string(200000, 'x') + "\n" +
+                       std::string("# \0zero\n", 8) +
                        "v 1.5 -2 3e1 7\n"      // a fourth number is ignored
                        "v 1  2 3\n"            // two blanks open an empty field: 0
                        "v 4/5 .5 -0.25\n"      // a number stops at a slash
@@ -140,8 +144,8 @@ TEST(ObjLoader, NormalsOfSharedAndUnusedVertices)
     TempDir dir;
     // Face 1 lies in z = 0 (normal +z), face 2 in x = 0 (normal +x); they share
     // vertices 1 and 3. Vertex 4 is used by no face.
-    std::string text = Header(5, 2, 1) + kFiveVertices + kMarker + "usemtl 1\n" +
-                       TexturedFace("f 1 2 3", 0.0f) + TexturedFace("f 1 3 5", 0.0f);
+    std::string text =
+        Header(5, 2, 1) + Body(TexturedFace("f 1 2 3", 0.0f) + TexturedFace("f 1 3 5", 0.0f));
     Loaded loaded;
     Load(&loaded, dir.Write("m.obj", text));
     ASSERT_NE(loaded.model, nullptr) << loaded.console;
@@ -154,26 +158,6 @@ TEST(ObjLoader, NormalsOfSharedAndUnusedVertices)
     ExpectVec3(m->normals[2], h, 0, h);
     ExpectVec3(m->normals[3], 0, 0, 0);
     ExpectVec3(m->normals[4], 1, 0, 0);
-}
-
-TEST(ObjLoader, TextureBaseAndMaterialWithoutFaces)
-{
-    TempDir dir;
-    // CR LF line ends, as the exporter may write them; material 0 is named but
-    // draws nothing.
-    std::string text = Header(5, 1, 2) + kFiveVertices + kMarker + "usemtl 1\n" +
-                       TexturedFace("f 1 2 3", 0.0f) + "usemtl 0\n";
-    std::string crlf;
-    for (char c : text)
-        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    Loaded loaded;
-    Load(&loaded, dir.Write("m.obj", crlf), 5);
-    ASSERT_NE(loaded.model, nullptr) << loaded.console;
-    const Model* m = loaded.model;
-    EXPECT_EQ(m->materials[0].texture, 6u);
-    EXPECT_EQ(m->materials[1].texture, 5u);
-    EXPECT_EQ(m->materials[1].firstFace, 1u);
-    EXPECT_EQ(m->materials[1].lastFace, 0u);
 }
 
 TEST(ObjLoader, MaterialsWithoutAFaceListAreEmpty)
@@ -193,10 +177,8 @@ TEST(ObjLoader, MaterialsWithoutAFaceListAreEmpty)
 TEST(ObjLoader, SecondLoadIntoAFullHandleChangesNothing)
 {
     TempDir dir;
-    std::string file = dir.Write("m.obj", Header(5, 1, 1) + kFiveVertices + kMarker +
-                                              "usemtl 1\n" + TexturedFace("f 1 2 3", 0.0f));
     Loaded loaded;
-    Load(&loaded, file);
+    Load(&loaded, dir.Write("m.obj", Header(5, 1, 1) + Body(TexturedFace("f 1 2 3", 0.0f))));
     ASSERT_NE(loaded.model, nullptr);
     Model* first = loaded.model;
     Load(&loaded, dir.path + "/missing.obj");
@@ -213,8 +195,6 @@ struct Damaged {
     std::string text;
     const char* expected;   // part of the console line
 };
-
-std::string Body(const std::string& faces) { return kFiveVertices + kMarker + "usemtl 1\n" + faces; }
 
 TEST(ObjLoader, DamagedFilesAreRejectedWithOneLine)
 {
@@ -266,40 +246,21 @@ TEST(ObjLoader, DamagedFilesAreRejectedWithOneLine)
 TEST(ObjLoader, MissingAndUnreadableFiles)
 {
     TempDir dir;
-    Loaded missing;
-    Load(&missing, dir.path + "/none.obj");
-    EXPECT_EQ(missing.model, nullptr);
-    EXPECT_EQ(missing.console, "Model file " + dir.path + "/none.obj: not found\n");
-    Loaded directory;
-    Load(&directory, dir.path);
-    EXPECT_EQ(directory.model, nullptr);
-    EXPECT_EQ(directory.console, "Model file " + dir.path + ": cannot be read\n");
     // A named pipe is refused like the folder, without waiting for a writer.
     std::string pipe = dir.path + "/pipe.obj";
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const std::pair<std::string, const char*> files[] = {
+        {dir.path + "/none.obj", "not found"}, {dir.path, "cannot be read"},
+        {pipe, "cannot be read"}};
     alarm(20);
-    Loaded fifo;
-    Load(&fifo, pipe);
+    for (const auto& file : files) {
+        Loaded loaded;
+        Load(&loaded, file.first);
+        EXPECT_EQ(loaded.model, nullptr);
+        EXPECT_EQ(loaded.console, "Model file " + file.first + ": " + file.second + "\n");
+    }
     alarm(0);
-    EXPECT_EQ(fifo.model, nullptr);
-    EXPECT_EQ(fifo.console, "Model file " + pipe + ": cannot be read\n");
 }
-
-TEST(ObjLoader, LongLinesAndStrayBytesAreHarmless)
-{
-    TempDir dir;
-    std::string longComment = "# " + std::string(200000, 'x') + "\n";
-    std::string text = Header(5, 1, 1) + longComment + std::string("# \0zero\n", 8) +
-                       Body(TexturedFace("f 1 2 3", 0.0f));
-    Loaded loaded;
-    Load(&loaded, dir.Write("m.obj", text));
-    ASSERT_NE(loaded.model, nullptr) << loaded.console;
-    ExpectCorners(loaded.model->faces[0], 0, 1, 2);
-}
-
-} // namespace
-
-namespace {
 
 // The generated game meshes, read from the repository root like the game does.
 TEST(ObjLoader, TheGamesOwnModelsLoad)
