@@ -4,10 +4,20 @@
 
 #include "platform/newton/newton.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <functional>
 
 namespace layer_scene {
+
+// A fresh empty world for each test.
+class LayerWorld : public ::testing::Test {
+protected:
+    void SetUp() override { world = NewtonCreate(nullptr, nullptr); }
+    void TearDown() override { NewtonDestroy(world); }
+    NewtonWorld* world = nullptr;
+};
 
 const float kGravity = 9.8f;
 const float kStep = 1.0f / 300.0f;
@@ -94,6 +104,13 @@ inline NewtonBody* MakeFloor(NewtonWorld* world, float halfSize, int cells, Cell
     }
     NewtonTreeCollisionEndBuild(tree, 0);
     NewtonReleaseCollision(world, tree);
+    return body;
+}
+
+// The body, put in the material group.
+inline NewtonBody* InGroup(NewtonBody* body, int group)
+{
+    NewtonBodySetMaterialGroupID(body, group);
     return body;
 }
 
