@@ -40,27 +40,34 @@ unsigned Exclude(const NewtonBody* body, const NewtonCollision*, void* userData)
     return static_cast<RayLog*>(userData)->excluded == body ? 0u : 1u;
 }
 
-class LayerRays : public ::testing::Test {
+class LayerRays : public LayerWorld {
 protected:
     void SetUp() override
     {
-        world = NewtonCreate(nullptr, nullptr);
+        LayerWorld::SetUp();
         floor = MakeFloor(world, 5.0f, 10, [](int i, int) { return i < 5 ? 5 : 6; });
         upper = MakeBall(world, 0.5f, 1.0f, 0.25f, 3.0f, 0.25f);
         lower = MakeBall(world, 0.5f, 1.0f, 0.25f, 1.5f, 0.25f);
     }
-    void TearDown() override { NewtonDestroy(world); }
-    NewtonWorld* world = nullptr;
+    // The ray p0-p1 through filter; the prefilter is set only to leave a body out.
+    RayLog Cast(const float* p0, const float* p1, NewtonWorldRayFilterCallback filter = Record,
+                const NewtonBody* excluded = nullptr)
+    {
+        RayLog log;
+        log.excluded = excluded;
+        NewtonWorldRayCast(world, p0, p1, filter, &log, excluded ? Exclude : nullptr);
+        return log;
+    }
     NewtonBody* floor = nullptr;
     NewtonBody* upper = nullptr;
     NewtonBody* lower = nullptr;
+    // Straight down through both balls onto the floor.
+    const float top[3] = {0.25f, 5.0f, 0.25f}, bottom[3] = {0.25f, -5.0f, 0.25f};
 };
 
 TEST_F(LayerRays, FilterReturningTheParameterSeesTheNearestHitLast)
 {
-    RayLog log;
-    const float p0[3] = {0.25f, 5.0f, 0.25f}, p1[3] = {0.25f, -5.0f, 0.25f};
-    NewtonWorldRayCast(world, p0, p1, Record, &log, nullptr);
+    const RayLog log = Cast(top, bottom);
     ASSERT_FALSE(log.hits.empty());
     for (size_t i = 1; i < log.hits.size(); ++i) {
         EXPECT_LT(log.hits[i].param, log.hits[i - 1].param);
@@ -74,9 +81,7 @@ TEST_F(LayerRays, FilterReturningTheParameterSeesTheNearestHitLast)
 
 TEST_F(LayerRays, FilterReturningOneSeesEveryBodyOnTheRay)
 {
-    RayLog log;
-    const float p0[3] = {0.25f, 5.0f, 0.25f}, p1[3] = {0.25f, -5.0f, 0.25f};
-    NewtonWorldRayCast(world, p0, p1, KeepGoing, &log, nullptr);
+    const RayLog log = Cast(top, bottom, KeepGoing);
     bool sawUpper = false, sawLower = false, sawFloor = false;
     for (const Hit& hit : log.hits) {
         sawUpper = sawUpper || hit.body == upper;
@@ -93,10 +98,7 @@ TEST_F(LayerRays, FilterReturningOneSeesEveryBodyOnTheRay)
 
 TEST_F(LayerRays, PrefilterLeavesABodyOut)
 {
-    RayLog log;
-    log.excluded = upper;
-    const float p0[3] = {0.25f, 5.0f, 0.25f}, p1[3] = {0.25f, -5.0f, 0.25f};
-    NewtonWorldRayCast(world, p0, p1, Record, &log, Exclude);
+    const RayLog log = Cast(top, bottom, Record, upper);
     ASSERT_FALSE(log.hits.empty());
     for (const Hit& hit : log.hits) {
         EXPECT_NE(hit.body, upper);
@@ -107,9 +109,8 @@ TEST_F(LayerRays, PrefilterLeavesABodyOut)
 
 TEST_F(LayerRays, FloorHitCarriesItsFaceAttribute)
 {
-    RayLog log;
     const float p0[3] = {-3.3f, 2.0f, 1.1f}, p1[3] = {-3.3f, -2.0f, 1.1f};
-    NewtonWorldRayCast(world, p0, p1, Record, &log, nullptr);
+    const RayLog log = Cast(p0, p1);
     ASSERT_FALSE(log.hits.empty());
     EXPECT_EQ(log.hits.back().body, floor);
     EXPECT_EQ(log.hits.back().id, 5);
@@ -119,10 +120,9 @@ TEST_F(LayerRays, FloorHitCarriesItsFaceAttribute)
 TEST_F(LayerRays, EllipsoidHitIsExactAndARayFromInsideMissesIt)
 {
     NewtonBody* player = MakeBall(world, 1.0f, 150.0f, 0.0f, 0.0f, -4.0f, 2.0f);
-    RayLog log;
     // Along -x at height 1 above the centre: enters at x = sqrt(1 - 1/4).
     const float p0[3] = {5.0f, 1.0f, -4.0f}, p1[3] = {-5.0f, 1.0f, -4.0f};
-    NewtonWorldRayCast(world, p0, p1, Record, &log, nullptr);
+    const RayLog log = Cast(p0, p1);
     ASSERT_FALSE(log.hits.empty());
     const Hit& hit = log.hits.back();
     EXPECT_EQ(hit.body, player);
@@ -133,9 +133,8 @@ TEST_F(LayerRays, EllipsoidHitIsExactAndARayFromInsideMissesIt)
     EXPECT_NEAR(hit.normal[0], gx / g, 1e-4f);
     EXPECT_NEAR(hit.normal[1], gy / g, 1e-4f);
     // The look ray starts at the player's eye, its centre: the player is not hit.
-    RayLog inside;
     const float eye[3] = {0.0f, 0.0f, -4.0f}, ahead[3] = {0.0f, 0.0f, -24.0f};
-    NewtonWorldRayCast(world, eye, ahead, Record, &inside, nullptr);
+    const RayLog inside = Cast(eye, ahead);
     for (const Hit& h : inside.hits) {
         EXPECT_NE(h.body, player);
     }
