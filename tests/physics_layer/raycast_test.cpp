@@ -61,26 +61,40 @@ protected:
     NewtonBody* floor = nullptr;
     NewtonBody* upper = nullptr;
     NewtonBody* lower = nullptr;
-    // Straight down through both balls onto the floor.
-    const float top[3] = {0.25f, 5.0f, 0.25f}, bottom[3] = {0.25f, -5.0f, 0.25f};
 };
 
 TEST_F(LayerRays, FilterReturningTheParameterSeesTheNearestHitLast)
 {
-    const RayLog log = Cast(top, bottom);
-    ASSERT_FALSE(log.hits.empty());
-    for (size_t i = 1; i < log.hits.size(); ++i) {
-        EXPECT_LT(log.hits[i].param, log.hits[i - 1].param);
+    // Straight down onto the upper ball; again with the prefilter leaving it out, onto
+    // the lower one; onto the floor's left half, where the faces carry attribute 5.
+    const struct {
+        float x, z;
+        const NewtonBody* excluded;
+        const NewtonBody* nearest;
+        float param;
+        int id;
+    } rays[3] = {{0.25f, 0.25f, nullptr, upper, (5.0f - 3.5f) / 10.0f, 0},
+                 {0.25f, 0.25f, upper, lower, (5.0f - 2.0f) / 10.0f, 0},
+                 {-3.3f, 1.1f, nullptr, floor, 0.5f, 5}};
+    for (const auto& ray : rays) {
+        const float p0[3] = {ray.x, 5.0f, ray.z}, p1[3] = {ray.x, -5.0f, ray.z};
+        const RayLog log = Cast(p0, p1, Record, ray.excluded);
+        ASSERT_FALSE(log.hits.empty());
+        for (size_t i = 0; i < log.hits.size(); ++i) {
+            EXPECT_NE(log.hits[i].body, ray.excluded);
+            EXPECT_TRUE(i == 0 || log.hits[i].param < log.hits[i - 1].param) << i;
+        }
+        const Hit& last = log.hits.back();
+        EXPECT_EQ(last.body, ray.nearest);
+        EXPECT_NEAR(last.param, ray.param, 1e-5f);
+        EXPECT_NEAR(last.normal[1], 1.0f, 1e-5f);
+        EXPECT_EQ(last.id, ray.id);
     }
-    const Hit& last = log.hits.back();
-    EXPECT_EQ(last.body, upper);
-    EXPECT_NEAR(last.param, (5.0f - 3.5f) / 10.0f, 1e-5f);
-    EXPECT_NEAR(last.normal[1], 1.0f, 1e-5f);
-    EXPECT_EQ(last.id, 0);
 }
 
 TEST_F(LayerRays, FilterReturningOneSeesEveryBodyOnTheRay)
 {
+    const float top[3] = {0.25f, 5.0f, 0.25f}, bottom[3] = {0.25f, -5.0f, 0.25f};
     const RayLog log = Cast(top, bottom, KeepGoing);
     bool sawUpper = false, sawLower = false, sawFloor = false;
     for (const Hit& hit : log.hits) {
@@ -94,27 +108,6 @@ TEST_F(LayerRays, FilterReturningOneSeesEveryBodyOnTheRay)
         }
     }
     EXPECT_TRUE(sawUpper && sawLower && sawFloor);
-}
-
-TEST_F(LayerRays, PrefilterLeavesABodyOut)
-{
-    const RayLog log = Cast(top, bottom, Record, upper);
-    ASSERT_FALSE(log.hits.empty());
-    for (const Hit& hit : log.hits) {
-        EXPECT_NE(hit.body, upper);
-    }
-    EXPECT_EQ(log.hits.back().body, lower);
-    EXPECT_NEAR(log.hits.back().param, (5.0f - 2.0f) / 10.0f, 1e-5f);
-}
-
-TEST_F(LayerRays, FloorHitCarriesItsFaceAttribute)
-{
-    const float p0[3] = {-3.3f, 2.0f, 1.1f}, p1[3] = {-3.3f, -2.0f, 1.1f};
-    const RayLog log = Cast(p0, p1);
-    ASSERT_FALSE(log.hits.empty());
-    EXPECT_EQ(log.hits.back().body, floor);
-    EXPECT_EQ(log.hits.back().id, 5);
-    EXPECT_NEAR(log.hits.back().param, 0.5f, 1e-5f);
 }
 
 TEST_F(LayerRays, EllipsoidHitIsExactAndARayFromInsideMissesIt)
