@@ -197,10 +197,9 @@ TEST_F(LayerContacts, StaticFrictionHoldsAndKineticFrictionSlides)
     NewtonBody* sliding = placeOnSlope(6.0f, 2.0f);
     const float down[3] = {-2.0f * std::cos(tilt), -2.0f * std::sin(tilt), 0.0f};
     NewtonBodySetVelocity(sliding, down);
-    float restStart[3];
+    float restStart[3], restEnd[3];
     Position(resting, restStart);
     RunFor(world, 1.0f);
-    float restEnd[3];
     Position(resting, restEnd);
     EXPECT_LT(std::fabs(restEnd[0] - restStart[0]), 0.01f);
     float v[3];

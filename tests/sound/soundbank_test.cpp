@@ -274,13 +274,9 @@ TEST(SoundBankDeathTest, TooFewSourcesEndsTheProgramWithTheSourceLine)
     EXPECT_EXIT(
         {
             // A device that mixes at most eight sources cannot give the bank ten.
-            char conf[] = "/tmp/balltoss-alsoft-XXXXXX";
-            int fd = mkstemp(conf);
-            const char text[] = "[general]\nsources=8\n";
-            if (fd < 0 || write(fd, text, sizeof text - 1) != sizeof text - 1)
-                std::exit(2);
-            close(fd);
-            setenv("ALSOFT_CONF", conf, 1);
+            const std::string conf = "/tmp/balltoss-alsoft-" + std::to_string(getpid());
+            std::ofstream(conf) << "[general]\nsources=8\n";
+            setenv("ALSOFT_CONF", conf.c_str(), 1);
             InitBankOn("null");
         },
         testing::ExitedWithCode(1), "Failed to generate sources!\n");
