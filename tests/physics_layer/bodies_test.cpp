@@ -12,8 +12,6 @@ namespace {
 
 class LayerBodies : public LayerWorld {};
 
-// ---- Stepping ------------------------------------------------------------------
-
 struct StepLog {
     std::vector<float> forceSteps;
     int transforms = 0;
@@ -114,8 +112,6 @@ TEST_F(LayerBodies, StaticBodyStaysPutUnderForcesAndMassAndMatrixRoundTrip)
     EXPECT_EQ(NewtonBodyGetUserData(body), &data);
 }
 
-// ---- Shapes --------------------------------------------------------------------
-
 TEST_F(LayerBodies, EllipsoidBoundsAreExactAndTreeBoundsCoverItsFaces)
 {
     NewtonCollision* shape = NewtonCreateSphere(world, 1.0f, 2.0f, 0.5f, nullptr);
@@ -161,8 +157,6 @@ TEST_F(LayerBodies, BodyMadeBeforeItsTreeIsBuiltCollidesAfterwards)
     RunFor(world, 1.0f);
     EXPECT_NEAR(Height(ball), 0.17f, 0.0017f);
 }
-
-// ---- Fast balls ------------------------------------------------------------------
 
 struct FaceCount {
     int contacts = 0;
@@ -210,8 +204,6 @@ TEST_F(LayerBodies, FastBallsNeverPassThroughATreeFloor)
     EXPECT_GT(faces.contacts, 0);
     EXPECT_EQ(faces.onFloorFace, faces.contacts);
 }
-
-// ---- Joints ------------------------------------------------------------------------
 
 struct Brake {
     NewtonBody* body = nullptr;
@@ -329,8 +321,6 @@ TEST_F(LayerBodies, UpVectorAlongASlantedPinHoldsThatAxis)
     NewtonBodyGetOmega(body, w);
     EXPECT_GT(Length(w), 1.0f);
 }
-
-// ---- Impulses, sleeping, the world box -----------------------------------------------
 
 TEST_F(LayerBodies, ImpulseChangesThePointVelocityByExactlyTheGivenAmount)
 {
