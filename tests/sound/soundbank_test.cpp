@@ -181,17 +181,14 @@ TEST_F(SoundBankTest, ListenerTakesPositionOrientationAndStandsStill)
     ASSERT_EQ(InitBank(), "");
     alListener3f(AL_VELOCITY, 3.0f, 2.0f, 1.0f);
     SetListener({0.0f, 2.1f, 5.0f}, {0.0f, 0.0f, -1.0f}, {0.0f, 1.0f, 0.0f});
-    ALfloat position[3], orientation[6], velocity[3];
-    alGetListenerfv(AL_POSITION, position);
-    alGetListenerfv(AL_ORIENTATION, orientation);
-    alGetListenerfv(AL_VELOCITY, velocity);
-    EXPECT_EQ(position[1], 2.1f);
-    EXPECT_EQ(position[2], 5.0f);
-    const ALfloat expected[6] = {0.0f, 0.0f, -1.0f, 0.0f, 1.0f, 0.0f};
-    for (int k = 0; k < 6; ++k)
-        EXPECT_EQ(orientation[k], expected[k]) << k;
-    for (int k = 0; k < 3; ++k)
-        EXPECT_EQ(velocity[k], 0.0f) << k;
+    // Position, orientation (at, then up) and velocity, read back in one row.
+    ALfloat got[12];
+    alGetListenerfv(AL_POSITION, got);
+    alGetListenerfv(AL_ORIENTATION, got + 3);
+    alGetListenerfv(AL_VELOCITY, got + 9);
+    const ALfloat expected[12] = {0, 2.1f, 5, 0, 0, -1, 0, 1, 0, 0, 0, 0};
+    for (int k = 0; k < 12; ++k)
+        EXPECT_EQ(got[k], expected[k]) << k;
 }
 
 TEST_F(SoundBankTest, DeleteSoundBankLeavesBothArraysNull)
