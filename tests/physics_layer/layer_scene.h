@@ -4,24 +4,29 @@
 
 #include "platform/newton/newton.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <functional>
 
 namespace layer_scene {
 
+// A fresh empty world for each test.
+class LayerWorld : public ::testing::Test {
+protected:
+    void SetUp() override { world = NewtonCreate(nullptr, nullptr); }
+    void TearDown() override { NewtonDestroy(world); }
+    NewtonWorld* world = nullptr;
+};
+
 const float kGravity = 9.8f;
 const float kStep = 1.0f / 300.0f;
 
-inline void Identity(float* m)
+inline void Translation(float* m, float x, float y, float z)
 {
     for (int i = 0; i < 16; ++i) {
         m[i] = (i % 5 == 0) ? 1.0f : 0.0f;
     }
-}
-
-inline void Translation(float* m, float x, float y, float z)
-{
-    Identity(m);
     m[12] = x;
     m[13] = y;
     m[14] = z;
@@ -77,23 +82,28 @@ inline NewtonBody* MakeFloor(NewtonWorld* world, float halfSize, int cells, Cell
         out[1] = y + s * x;
         out[2] = z;
     };
+    // The cell's corners (0, 0), (0, 1), (1, 1) and (0, 0), (1, 1), (1, 0).
+    const int triangles[2][3][2] = {{{0, 0}, {0, 1}, {1, 1}}, {{0, 0}, {1, 1}, {1, 0}}};
     for (int i = 0; i < cells; ++i) {
         for (int j = 0; j < cells; ++j) {
-            float v[12];
-            corner(i, j, v);
-            corner(i, j + 1, v + 3);
-            corner(i + 1, j + 1, v + 6);
-            float w[9];
-            corner(i, j, w);
-            corner(i + 1, j + 1, w + 3);
-            corner(i + 1, j, w + 6);
-            const int a = attribute(i, j);
-            NewtonTreeCollisionAddFace(tree, 3, v, 12, a);
-            NewtonTreeCollisionAddFace(tree, 3, w, 12, a);
+            for (const auto& triangle : triangles) {
+                float v[9];
+                for (int k = 0; k < 3; ++k) {
+                    corner(i + triangle[k][0], j + triangle[k][1], v + 3 * k);
+                }
+                NewtonTreeCollisionAddFace(tree, 3, v, 12, attribute(i, j));
+            }
         }
     }
     NewtonTreeCollisionEndBuild(tree, 0);
     NewtonReleaseCollision(world, tree);
+    return body;
+}
+
+// The body, put in the material group.
+inline NewtonBody* InGroup(NewtonBody* body, int group)
+{
+    NewtonBodySetMaterialGroupID(body, group);
     return body;
 }
 

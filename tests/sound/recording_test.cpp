@@ -12,7 +12,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <string>
-#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -20,16 +20,6 @@ const int FILE_RATE = 22050;          // rate of the generated bank files
 const int ROLLING_FRAMES = 3 * 22050; // long enough not to loop during the test
 
 using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-void Wait(int milliseconds)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
 
 // Longest run of silent frames between the first and the last loud frame, and
 // whether any frame was loud at all.
@@ -83,20 +73,20 @@ TEST(SoundRecordingTest, PlayedSoundIsHeardAndAResumedLoopGoesOnWhereItPaused)
 
     SoundSetLooping(rolling, true);
     SoundPlay(rolling);
-    Wait(300);
+    usleep(300000);
     int playedTo = SoundGetSampleOffset(rolling);
     SoundPause(rolling);
     int pausedAt = SoundGetSampleOffset(rolling);
-    Wait(300);
+    usleep(300000);
     int stillAt = SoundGetSampleOffset(rolling);
     bool pausedWhileWaiting = SoundIsPaused(rolling);
 
     SoundPlay(rolling);
     Clock::time_point resumed = Clock::now();
     int resumedAt = SoundGetSampleOffset(rolling);
-    Wait(300);
+    usleep(300000);
     int laterAt = SoundGetSampleOffset(rolling);
-    double playedSinceResume = SecondsSince(resumed);
+    double playedSinceResume = std::chrono::duration<double>(Clock::now() - resumed).count();
     SoundPause(rolling);
 
     DeleteSoundBank(&buffers, &sources); // closing the device completes the recording
