@@ -25,19 +25,16 @@ rss() { awk '/^VmRSS/ { print $2 }' "/proc/$GAME_PID/status" 2>/dev/null; }
 
 RANDOM=4242          # the same play every run
 keys=(w a s d)
-samples=()
-times=()
 next_sample=0
 start=$SECONDS
-samples+=("$(rss)")
-times+=("$(e2e_game_seconds)")
+# "game seconds: kB" a line, one sample a second of real time.
+echo "$(e2e_game_seconds): $(rss)" >"$E2E_TMP/samples"
 sleep 1
 while game_alive; do
     played=$(e2e_game_seconds)
     awk -v p="$played" -v m="$MINUTES" 'BEGIN { exit !(p >= m * 60) }' && break
     if [ $SECONDS -ge $next_sample ]; then
-        samples+=("$(rss)")
-        times+=("$played")
+        echo "$played: $(rss)" >>"$E2E_TMP/samples"
         next_sample=$((SECONDS + 1))
     fi
     case $((RANDOM % 6)) in
@@ -49,30 +46,17 @@ while game_alive; do
     5) sleep 0.2 ;;
     esac
 done
-alive=0
-game_alive && alive=1
-e2e_check "the game is still running after $MINUTES minutes of play" equals 1 $alive
+e2e_check "the game is still running after $MINUTES minutes of play" game_alive
 e2e_log "real seconds: $((SECONDS - start)); game seconds: $(e2e_game_seconds)"
 e2e_log "VmRSS samples (game seconds: kB):"
-for i in "${!samples[@]}"; do
-    printf '  %s: %s\n' "${times[$i]}" "${samples[$i]}" >&2
-done
+sed 's/^/  /' "$E2E_TMP/samples" >&2
 # Flat after the start: no sample after the first three minutes of play (the
 # first rounds' start-up, the first grabs and throws) exceeds the largest one
 # within them by more than 4 MB.
-first_minute_max=0
-later_max=0
-for i in "${!samples[@]}"; do
-    s=${samples[$i]:-0}
-    if awk -v t="${times[$i]}" 'BEGIN { exit !(t <= 180) }'; then
-        [ "$s" -gt "$first_minute_max" ] && first_minute_max=$s
-    else
-        [ "$s" -gt "$later_max" ] && later_max=$s
-    fi
-done
-e2e_log "largest VmRSS in the first three minutes: $first_minute_max kB; afterwards: $later_max kB"
-e2e_check "memory flat after the first three minutes (within 4 MB)" \
-    at_most $((first_minute_max + 4096)) "$later_max"
+read -r early later <<<"$(awk -F': ' '$1 <= 180 { if ($2 > a) a = $2; next }
+                                      { if ($2 > b) b = $2 } END { print a + 0, b + 0 }' "$E2E_TMP/samples")"
+e2e_log "largest VmRSS in the first three minutes: $early kB; afterwards: $later kB"
+e2e_check "memory flat after the first three minutes (within 4 MB)" at_most $((early + 4096)) "$later"
 # Y first, in case the closing screen is up, then Esc.
 xdotool keyup w a s d
 xdotool key y
