@@ -20,11 +20,9 @@ protected:
         glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     }
-    static const WindowSettings* window;
-    static GLuint fontTexture, fontBase;
+    static inline const WindowSettings* window;
+    static inline GLuint fontTexture, fontBase;
 };
-const WindowSettings* FontTest::window;
-GLuint FontTest::fontTexture, FontTest::fontBase;
 
 // Codes above 127 and control codes draw their own cells too.
 TEST_F(FontTest, TextReadsBackAndCoversEightPixelsPerCharacter)

@@ -49,15 +49,18 @@ protected:
         if (!game)
             GTEST_SKIP() << "the game's assets have not been made yet";
     }
-    // The scene again from the same state (no physics, no HUD), read back.
+    // The scene again from the same state (no physics, no HUD), read back; the
+    // player's view frame, which every frame turns, is put back.
     static Picture Redraw()
     {
+        const Player player = game->player;
         SceneView view = {&game->window,         &game->light,        game->objects,
                           &game->player,         game->world,         game->cameraProjection,
                           game->lightProjection, game->lightView,     game->shadowTexture,
                           game->texturedLists,   game->markerList,    &game->lookAt};
         RenderScene(&view);
         glFinish();
+        game->player = player;
         return ReadPicture(GL_BACK, &game->window);
     }
     // Puts the camera at eye looking at target, with no mouse turn this pass.
@@ -72,17 +75,13 @@ protected:
         Mat4 view = LookAtMatrix(eye, Vec3Add(eye, game->player.forward), game->player.up);
         ProjectPoint(view, *game->cameraProjection, game->window, p, x, y);
     }
-    static Game* game;
-    static int shadowsFound;
-    static Picture* firstFrame;
+    static inline Game* game;
+    static inline int shadowsFound;
+    static inline Picture* firstFrame;
 };
-Game* GameFrameTest::game;
-int GameFrameTest::shadowsFound;
-Picture* GameFrameTest::firstFrame;
 
 TEST_F(GameFrameTest, TableAndBallsAreInViewAndLit)
 {
-    const Player saved = game->player;
     // The lit pass alone (shadows are another test's), and the same view with
     // light 0 giving only its ambient part.
     shadowsEnabled = 0;
@@ -91,14 +90,12 @@ TEST_F(GameFrameTest, TableAndBallsAreInViewAndLit)
         part = 0.0f;
     Picture ambientOnly = Redraw();
     game->light = light;
-    game->player = saved;
     Picture lit = Redraw();
 
     int ballsInView = 0;
     for (int k = 1; k < kObjectCount; ++k) {
         int x, y;
         Vec3 centre = Mat4Position(game->objects[k].matrix);
-        game->player = saved;
         Project(centre, &x, &y);
         if (x < 70 || x >= 630 || y < 5 || y >= 460)
             continue;   // below the view, under the power meter or past the HUD text
@@ -107,7 +104,6 @@ TEST_F(GameFrameTest, TableAndBallsAreInViewAndLit)
         game->objects[k].matrix->m[13] = -100.0f;
         Picture without = Redraw();
         game->objects[k].matrix->m[13] = centre.y;
-        game->player = saved;
         float here = MeanLuminance(lit, x, y, 4), gone = MeanLuminance(without, x, y, 4);
         EXPECT_GT(std::fabs(here - gone), 10.0f) << "ball " << k;
     }
@@ -123,7 +119,6 @@ TEST_F(GameFrameTest, TableAndBallsAreInViewAndLit)
     EXPECT_GT(MeanLuminance(*firstFrame, x, y, 3), 40.0f);
     float lane = MeanLuminance(lit, x, y, 3), laneAmbient = MeanLuminance(ambientOnly, x, y, 3);
     EXPECT_GT(lane, 1.3f * laneAmbient) << lane << " lit, " << laneAmbient << " by ambient light";
-    game->player = saved;
     shadowsEnabled = shadowsFound;
 }
 
@@ -136,7 +131,6 @@ TEST_F(GameFrameTest, ShadowsDarkenOnlyWhatTheLightCannotSee)
     LookFrom(Vec3{-3.0f, 6.0f, -12.0f}, Vec3{0.3f, 0.0f, -11.0f});
     shadowsEnabled = -1;
     Picture shadowed = Redraw();
-    LookFrom(Vec3{-3.0f, 6.0f, -12.0f}, Vec3{0.3f, 0.0f, -11.0f});
     shadowsEnabled = 0;
     Picture plain = Redraw();
     shadowsEnabled = shadowsFound;

@@ -89,12 +89,10 @@ protected:
         glFinish();
         return ReadPicture(GL_BACK);
     }
-    static GLuint shadowTexture, fontTexture, crosshairTexture, powerTexture, fontBase;
+    static inline GLuint shadowTexture, fontTexture, crosshairTexture, powerTexture, fontBase;
     Game* game = nullptr;
     TestScene scene;
 };
-GLuint HudTest::shadowTexture, HudTest::fontTexture, HudTest::crosshairTexture,
-    HudTest::powerTexture, HudTest::fontBase;
 
 // Highest row of the bar in the power meter's middle column, -1 when none.
 static int BarTop(const Picture& p)

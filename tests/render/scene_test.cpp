@@ -50,10 +50,9 @@ protected:
         glFinish();
         return ReadPicture(GL_BACK);
     }
-    static GLuint shadowTexture;
+    static inline GLuint shadowTexture;
     TestScene scene;
 };
-GLuint SceneTest::shadowTexture;
 
 TEST_F(SceneTest, FrameLeavesTheStateTheHudExpects)
 {
