@@ -24,25 +24,22 @@ protected:
     static inline GLuint fontTexture, fontBase;
 };
 
-// Codes above 127 and control codes draw their own cells too.
-TEST_F(FontTest, TextReadsBackAndCoversEightPixelsPerCharacter)
+// Codes above 127 and control codes draw their own cells too, and a line may
+// touch the window's top edge.
+TEST_F(FontTest, TextReadsBackInItsColourAndCoversEightPixelsPerCharacter)
 {
     const char text[] = "Hello, world 5:09\xc8\xff\t\x80";
+    const int top = window->height - 8;
     PrintText(text, fontTexture, fontBase, 100.0f, 200.0f, 1, 1, 0, window);
+    PrintText("AB", fontTexture, fontBase, 0.0f, (float)top, 1, 0, 0, window);
     Picture p = ReadPicture(GL_BACK);
     EXPECT_EQ(ReadGlyphCodes(p, 100, 200, 21), Codes(text));
+    EXPECT_EQ(ReadGlyphCodes(p, 0, top, 2), Codes("AB"));
     EXPECT_TRUE(IsYellow(p.At(100, 200)));
     EXPECT_TRUE(IsYellow(p.At(100 + 8 * 21 - 1, 200)));
-    EXPECT_EQ(InkOutside(p, {{text, 100, 200}}), 0);
-}
-
-TEST_F(FontTest, TopLineTouchesTheTopEdgeAndColourIsGiven)
-{
-    PrintText("AB", fontTexture, fontBase, 0.0f, (float)(window->height - 8), 1, 0, 0, window);
-    Picture p = ReadPicture(GL_BACK);
-    EXPECT_EQ(ReadGlyphCodes(p, 0, window->height - 8, 2), Codes("AB"));
-    Rgb c = p.At(0, window->height - 8);
-    EXPECT_TRUE(c.r > 200 && c.g < 60 && c.b < 60) << (int)c.r << "," << (int)c.g << "," << (int)c.b;
+    Rgb red = p.At(0, top);
+    EXPECT_TRUE(red.r > 200 && red.g < 60 && red.b < 60) << (int)red.g << "," << (int)red.b;
+    EXPECT_EQ(InkOutside(p, {{text, 100, 200}, {"AB", 0, top}}), 0);
 }
 
 TEST_F(FontTest, EmptyTextDrawsNothingButSetsTheState)
@@ -89,7 +86,7 @@ TEST_F(FontTest, GameFontSpaceStaysDarkBetweenWords)
     Picture p = ReadPicture(GL_BACK);
     for (float y : rows) {
         int inkAround = 0;
-        for (int dy = 0; dy < 8; ++dy) {
+        for (int dy = 0; dy < 8; ++dy)
             for (int dx = 0; dx < 8; ++dx) {
                 for (int space : {1, 5}) {
                     Rgb c = p.At(96 + 8 * space + dx, (int)y + dy);
@@ -98,7 +95,6 @@ TEST_F(FontTest, GameFontSpaceStaysDarkBetweenWords)
                 }
                 inkAround += Luminance(p.At(96 + dx, (int)y + dy)) > 60.0f;
             }
-        }
         EXPECT_GT(inkAround, 8) << "the 0 beside the space printed nothing";
     }
     glDeleteLists(base, 256);

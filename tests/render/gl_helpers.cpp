@@ -105,10 +105,7 @@ GLuint MakeCodeFontTexture()
 {
     const int size = 128;
     std::vector<unsigned char> data((size_t)size * size * 4, 0);
-    auto set = [&](int x, int y) {
-        unsigned char* p = &data[4 * ((size_t)y * size + x)];
-        p[0] = p[1] = p[2] = p[3] = 255;
-    };
+    auto set = [&](int x, int y) { std::memset(&data[4 * ((size_t)y * size + x)], 255, 4); };
     for (int code = 0; code < 256; ++code) {
         int rowFromTop = code / 16, column = code % 16;
         // Uploaded rows run from the bottom of the image.
