@@ -3,7 +3,6 @@
 #include "tests/render/gl_helpers.h"
 
 #include <algorithm>
-#include <fstream>
 #include <gtest/gtest.h>
 
 class FontTest : public ::testing::Test {
@@ -74,8 +73,6 @@ TEST_F(FontTest, EmptyTextDrawsNothingButSetsTheState)
 // space prints as a line between words.
 TEST_F(FontTest, GameFontSpaceStaysDarkBetweenWords)
 {
-    if (!std::ifstream("Textures/Text.tga"))
-        GTEST_SKIP() << "Textures/Text.tga not made yet";
     GLuint textures[13] = {};
     LoadTextures(textures);
     GLuint base = glGenLists(256);

@@ -7,12 +7,10 @@
 
 const WindowSettings* TestWindow()
 {
-    static WindowSettings settings;
-    static bool open = false;
-    if (!open) {
+    static WindowSettings settings;   // width 0 until the window is open
+    if (!settings.width) {
         InitWindow(&settings);
         LoadFramebufferProcs();
-        open = true;
     }
     return &settings;
 }
@@ -25,11 +23,9 @@ Rgb Picture::At(int x, int y) const
 
 Picture ReadPicture(GLenum buffer, const WindowSettings* window)
 {
-    Picture picture;
     if (!window)
         window = TestWindow();
-    picture.width = window->width;
-    picture.height = window->height;
+    Picture picture{window->width, window->height, {}};
     picture.pixels.resize((size_t)picture.width * picture.height * 3);
     glReadBuffer(buffer);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);

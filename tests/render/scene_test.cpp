@@ -41,11 +41,13 @@ protected:
         shadowsEnabled = -1;
         scriptedLookAt = LookAtReport{};
         lookAtCalls = 0;
-        MakeTestScene(&scene, kEye, kTarget, shadowTexture);
     }
     void TearDown() override { shadowsEnabled = -1; }
+    // A frame from a fresh scene: each frame's view rotation renormalises the
+    // view frame, which may move an edge pixel in the next.
     Picture Frame()
     {
+        MakeTestScene(&scene, kEye, kTarget, shadowTexture);
         RenderScene(&scene.view);
         glFinish();
         return ReadPicture(GL_BACK);
@@ -124,7 +126,6 @@ TEST_F(SceneTest, SlabShadowDarkensOnlyTheFloorUnderItAndBallsAreLitFromAbove)
     ASSERT_TRUE(ox > 10 && ox < 630 && oy > 10 && oy < 470) << ox << "," << oy;
 
     shadowsEnabled = 0;
-    MakeTestScene(&scene, kEye, kTarget, shadowTexture);
     Picture plain = Frame();
     float inShadowOn = MeanLuminance(shadowed, sx, sy, 3);
     float inShadowOff = MeanLuminance(plain, sx, sy, 3);
@@ -144,9 +145,6 @@ TEST_F(SceneTest, MarkerRingShowsWhereTheLookRayTouchesAndLeavesNothingBehind)
     Picture without = Frame();
     static int anything;
     scriptedLookAt.body = (NewtonBody*)&anything;
-    // Every frame from the same view frame as the first (each frame's view
-    // rotation renormalises it, which may move an edge pixel).
-    MakeTestScene(&scene, kEye, kTarget, shadowTexture);
     Picture with = Frame();
     int hx, hy;
     ProjectToWindow(&scene, hit, &hx, &hy);
@@ -170,7 +168,6 @@ TEST_F(SceneTest, MarkerRingShowsWhereTheLookRayTouchesAndLeavesNothingBehind)
 
     // The next frame without the marker is the first one again.
     scriptedLookAt.body = nullptr;
-    MakeTestScene(&scene, kEye, kTarget, shadowTexture);
     EXPECT_TRUE(Frame().pixels == without.pixels);
     GLfloat diffuse[4];
     glGetMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);

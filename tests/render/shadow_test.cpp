@@ -57,8 +57,7 @@ TEST_F(ShadowMapTest, DepthTextureAndFramebufferAreReady)
     EXPECT_EQ(value, 2048);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_DEPTH_SIZE, &value);
     EXPECT_GT(value, 0);
-    auto checkStatus =
-        (GLenum(*)(GLenum))glfwGetProcAddress("glCheckFramebufferStatusEXT");
+    auto checkStatus = (GLenum(*)(GLenum))glfwGetProcAddress("glCheckFramebufferStatusEXT");
     ASSERT_NE(checkStatus, nullptr);
     glBindFramebufferEXTProc(GL_FRAMEBUFFER_EXT, shadowFramebuffer);
     EXPECT_EQ(checkStatus(GL_FRAMEBUFFER_EXT), (GLenum)GL_FRAMEBUFFER_COMPLETE_EXT);

@@ -105,9 +105,7 @@ void MakeTestScene(TestScene* scene, Vec3 eye, Vec3 target, GLuint shadowTexture
     glGetFloatv(GL_MODELVIEW_MATRIX, scene->lightProjection.m);
     glLoadIdentity();
 
-    static GLuint marker = 0;
-    if (!marker)
-        marker = BuildMarkerList();
+    static const GLuint marker = BuildMarkerList();
     scene->view = SceneView{&scene->window,         &scene->light,      scene->objects,
                             p,                      nullptr,            &scene->cameraProjection,
                             &scene->lightProjection, &scene->lightView, shadowTexture,
