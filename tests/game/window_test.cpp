@@ -1,9 +1,8 @@
 // window_test.cpp -- the window's GL state read back from a real context, the
 // GLFW 2 layer's key codes and scripted input, and the start-up failure path.
 #include "platform/glfw2/glfw2.h"
-#include "render/render.h"
+#include "tests/render/gl_helpers.h"
 
-#include <GL/gl.h>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -19,24 +18,16 @@
 class WindowTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { InitWindow(&settings); }
-    static WindowSettings settings;
+    static inline WindowSettings settings;
 };
-WindowSettings WindowTest::settings;
 
-TEST_F(WindowTest, SettingsHoldTheRequestedWindow)
+TEST_F(WindowTest, SettingsHoldTheRequestedWindowAndGlStateIsWhatEveryPassStartsFrom)
 {
     EXPECT_EQ(settings.width, 640);
     EXPECT_EQ(settings.height, 480);
     EXPECT_EQ(settings.redBits, 8);
     EXPECT_EQ(settings.greenBits, 8);
     EXPECT_EQ(settings.blueBits, 8);
-}
-
-TEST_F(WindowTest, GlStateIsWhatEveryPassStartsFrom)
-{
-    GLint mode = 0;
-    glGetIntegerv(GL_MATRIX_MODE, &mode);
-    EXPECT_EQ(mode, GL_MODELVIEW);
     GLfloat m[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, m);
     for (int i = 0; i < 16; ++i)
@@ -54,32 +45,29 @@ TEST_F(WindowTest, GlStateIsWhatEveryPassStartsFrom)
     glGetIntegerv(GL_VIEWPORT, viewport);
     EXPECT_EQ(viewport[2], 640);
     EXPECT_EQ(viewport[3], 480);
-
-    GLint value = 0;
-    glGetIntegerv(GL_SHADE_MODEL, &value);
-    EXPECT_EQ(value, GL_SMOOTH);
-    glGetIntegerv(GL_DEPTH_FUNC, &value);
-    EXPECT_EQ(value, GL_LEQUAL);
-    glGetIntegerv(GL_FRONT_FACE, &value);
-    EXPECT_EQ(value, GL_CCW);
-    glGetIntegerv(GL_CULL_FACE_MODE, &value);
-    EXPECT_EQ(value, GL_BACK);
-    glGetIntegerv(GL_PERSPECTIVE_CORRECTION_HINT, &value);
-    EXPECT_EQ(value, GL_NICEST);
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
-    EXPECT_TRUE(glIsEnabled(GL_COLOR_MATERIAL));
+    EXPECT_EQ(GlInteger(GL_MATRIX_MODE), GL_MODELVIEW);
+    EXPECT_EQ(GlInteger(GL_SHADE_MODEL), GL_SMOOTH);
+    EXPECT_EQ(GlInteger(GL_DEPTH_FUNC), GL_LEQUAL);
+    EXPECT_EQ(GlInteger(GL_FRONT_FACE), GL_CCW);
+    EXPECT_EQ(GlInteger(GL_CULL_FACE_MODE), GL_BACK);
+    EXPECT_EQ(GlInteger(GL_PERSPECTIVE_CORRECTION_HINT), GL_NICEST);
+    EXPECT_GE(GlInteger(GL_DEPTH_BITS), 24);
+    for (GLenum cap : {GL_DEPTH_TEST, GL_CULL_FACE, GL_COLOR_MATERIAL})
+        EXPECT_TRUE(glIsEnabled(cap)) << cap;
     EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
     GLfloat clear[4];
     glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
     EXPECT_EQ(clear[0] + clear[1] + clear[2] + clear[3], 0.0f);
-    GLint depthBits = 0;
-    glGetIntegerv(GL_DEPTH_BITS, &depthBits);
-    EXPECT_GE(depthBits, 24);
 }
 
-TEST_F(WindowTest, FramebufferEntryPointsAreLookedUpAndMissingOnesStayNull)
+TEST_F(WindowTest, HiddenExtensionsReadAsMissingAndHiddenEntryPointsStayNull)
 {
+    ASSERT_TRUE(glfwExtensionSupported("GL_ARB_depth_texture"));
+    Glfw2GetScript()->hiddenExtensions[0] = "GL_ARB_depth_texture";
+    EXPECT_FALSE(glfwExtensionSupported("GL_ARB_depth_texture"));
+    EXPECT_TRUE(glfwExtensionSupported("GL_ARB_shadow"));
+    Glfw2GetScript()->hiddenExtensions[0] = nullptr;
+
     LoadFramebufferProcs();
     EXPECT_TRUE(FramebufferProcsLoaded());
     Glfw2GetScript()->hiddenProcs[0] = "glBindFramebufferEXT";
@@ -165,15 +153,6 @@ TEST_F(WindowTest, APressCountsForExactlyThePassAfterItsPoll)
     glfwPollEvents();
     EXPECT_EQ(glfwGetKey('W'), 0);
     *script = Glfw2Script{};
-}
-
-TEST_F(WindowTest, HiddenExtensionsReadAsMissing)
-{
-    ASSERT_TRUE(glfwExtensionSupported("GL_ARB_depth_texture"));
-    Glfw2GetScript()->hiddenExtensions[0] = "GL_ARB_depth_texture";
-    EXPECT_FALSE(glfwExtensionSupported("GL_ARB_depth_texture"));
-    EXPECT_TRUE(glfwExtensionSupported("GL_ARB_shadow"));
-    Glfw2GetScript()->hiddenExtensions[0] = nullptr;
 }
 
 // Without a display GLFW cannot start: the line, then an exit with status 1.

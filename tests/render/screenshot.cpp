@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb_image_write.h>
@@ -29,13 +28,9 @@ int main(int argc, char** argv)
     RunFrame(game);
     glFinish();
     Picture p = ReadPicture(GL_BACK, &game->window);   // llvmpipe keeps it through the swap
-    int rowBytes = 3 * p.width;
     // The picture's rows run from the bottom; PNG rows from the top.
-    std::vector<unsigned char> flipped(p.pixels.size());
-    for (int y = 0; y < p.height; ++y)
-        std::copy(&p.pixels[(size_t)y * rowBytes], &p.pixels[(size_t)(y + 1) * rowBytes],
-                  &flipped[(size_t)(p.height - 1 - y) * rowBytes]);
-    int ok = stbi_write_png(path, p.width, p.height, 3, flipped.data(), rowBytes);
+    stbi_flip_vertically_on_write(1);
+    int ok = stbi_write_png(path, p.width, p.height, 3, p.pixels.data(), 3 * p.width);
     std::printf("%s %s\n", ok ? "wrote" : "could not write", path);
     GameShutDown(game);
     std::free(game);

@@ -1,23 +1,12 @@
 // test_scene.cpp -- the stand-in scene's display lists and records.
 #include "tests/render/test_scene.h"
 
+#include "tests/render/gl_helpers.h"
+
 #include <GL/glu.h>
-#include <cmath>
 #include <cstring>
 
 static const float kSlabHalf = 0.6f, kSlabBottom = 1.0f, kSlabTop = 1.2f;
-
-static GLuint SolidTexture(unsigned char r, unsigned char g, unsigned char b)
-{
-    const unsigned char texel[4] = {r, g, b, 255};
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    return texture;
-}
 
 static void Quad(Vec3 n, Vec3 a, Vec3 b, Vec3 c, Vec3 d)
 {
@@ -57,32 +46,19 @@ static GLuint SceneLists()
     static GLuint base = 0;
     if (base)
         return base;
-    GLuint tableTexture = SolidTexture(170, 200, 170);
-    GLuint ballTexture = SolidTexture(230, 60, 60);
+    const GLuint textures[2] = {MakeRgbaTexture(1, 1, {170, 200, 170, 255}),
+                                MakeRgbaTexture(1, 1, {230, 60, 60, 255})};
     base = glGenLists(4);
-    glNewList(base, GL_COMPILE);
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, tableTexture);
-    TableGeometry();
-    glEndList();
-    glNewList(base + 1, GL_COMPILE);
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, ballTexture);
-    BallGeometry();
-    glEndList();
-    glNewList(base + 2, GL_COMPILE);
-    TableGeometry();
-    glEndList();
-    glNewList(base + 3, GL_COMPILE);
-    BallGeometry();
-    glEndList();
+    for (int i = 0; i < 4; ++i) {
+        glNewList(base + i, GL_COMPILE);
+        if (i < 2) {
+            glEnable(GL_TEXTURE_2D);
+            glBindTexture(GL_TEXTURE_2D, textures[i]);
+        }
+        (i % 2 ? BallGeometry : TableGeometry)();
+        glEndList();
+    }
     return base;
-}
-
-static Vec3 Normalised(Vec3 v)
-{
-    Vec3Normalize(&v);
-    return v;
 }
 
 void MakeTestScene(TestScene* scene, Vec3 eye, Vec3 target, GLuint shadowTexture)
@@ -116,10 +92,7 @@ void MakeTestScene(TestScene* scene, Vec3 eye, Vec3 target, GLuint shadowTexture
     Mat4Identity(&scene->markerMatrix);
     p->matrix = &scene->playerMatrix;
     p->markerMatrix = &scene->markerMatrix;
-    p->frame.position = eye;
-    p->forward = Normalised(Vec3Sub(target, eye));
-    p->right = Normalised(Vec3Cross(p->forward, Vec3{0.0f, 1.0f, 0.0f}));
-    p->up = Vec3Cross(p->right, p->forward);
+    AimPlayer(p, eye, target);
 
     scene->window = WindowSettings{640, 480, 8, 8, 8, 0};
     InitLights(&scene->light);
@@ -132,36 +105,16 @@ void MakeTestScene(TestScene* scene, Vec3 eye, Vec3 target, GLuint shadowTexture
     glGetFloatv(GL_MODELVIEW_MATRIX, scene->lightProjection.m);
     glLoadIdentity();
 
-    SceneView* v = &scene->view;
-    v->window = &scene->window;
-    v->light = &scene->light;
-    v->objects = scene->objects;
-    v->player = p;
-    v->world = nullptr;
-    v->cameraProjection = &scene->cameraProjection;
-    v->lightProjection = &scene->lightProjection;
-    v->lightView = &scene->lightView;
-    v->shadowTexture = shadowTexture;
-    v->texturedLists = lists;
-    static GLuint marker = 0;
-    if (!marker)
-        marker = BuildMarkerList();
-    v->markerList = marker;
-    v->lookAt = &scene->lookAt;
+    static const GLuint marker = BuildMarkerList();
+    scene->view = SceneView{&scene->window,         &scene->light,      scene->objects,
+                            p,                      nullptr,            &scene->cameraProjection,
+                            &scene->lightProjection, &scene->lightView, shadowTexture,
+                            lists,                  marker,             &scene->lookAt};
 }
 
 void ProjectToWindow(const TestScene* scene, Vec3 point, int* x, int* y)
 {
-    GLdouble model[16], projection[16];
-    GLint viewport[4] = {0, 0, scene->window.width, scene->window.height};
-    GLfloat mv[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, mv);
-    for (int i = 0; i < 16; ++i) {
-        model[i] = mv[i];
-        projection[i] = scene->cameraProjection.m[i];
-    }
-    GLdouble wx = 0, wy = 0, wz = 0;
-    gluProject(point.x, point.y, point.z, model, projection, viewport, &wx, &wy, &wz);
-    *x = (int)std::lround(wx);
-    *y = (int)std::lround(wy);
+    Mat4 view;
+    glGetFloatv(GL_MODELVIEW_MATRIX, view.m);
+    ProjectPoint(view, scene->cameraProjection, scene->window, point, x, y);
 }
