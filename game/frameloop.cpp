@@ -38,12 +38,17 @@ void CollectBallState(Game* game)
     }
 }
 
+SceneView GameSceneView(Game* game)
+{
+    return SceneView{&game->window,         &game->light,        game->objects,
+                     &game->player,         game->world,         game->cameraProjection,
+                     game->lightProjection, game->lightView,     game->shadowTexture,
+                     game->texturedLists,   game->markerList,    &game->lookAt};
+}
+
 static void DrawScene(Game* game)
 {
-    SceneView view = {&game->window,          &game->light,         game->objects,
-                      &game->player,          game->world,          game->cameraProjection,
-                      game->lightProjection,  game->lightView,      game->shadowTexture,
-                      game->texturedLists,    game->markerList,     &game->lookAt};
+    SceneView view = GameSceneView(game);
     RenderScene(&view);
 }
 

@@ -91,6 +91,10 @@ void StartRound(Game* game);
 // One pass of the frame loop.
 void RunFrame(Game* game);
 
+// What the scene passes draw from: the game's window, light, objects, player,
+// matrices, shadow map and display lists.
+SceneView GameSceneView(Game* game);
+
 // The physics sub-steps of one pass; returns how many steps ran.
 int RunPhysicsSteps(Game* game);
 

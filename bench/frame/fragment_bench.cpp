@@ -449,10 +449,7 @@ int main(int argc, char** argv)
     std::printf("fragment shader invocations counted: %s\n", q.shaderInvocations ? "yes" : "no");
     for (int i = 0; i < 60; ++i)   // one second: the balls settle on the lane
         Look(game, 0, 0);
-    SceneView view = {&game->window,         &game->light,        game->objects,
-                      &game->player,         game->world,         game->cameraProjection,
-                      game->lightProjection, game->lightView,     game->shadowTexture,
-                      game->texturedLists,   game->markerList,    &game->lookAt};
+    SceneView view = GameSceneView(game);
     PrintView(q, game, &view, "standing spot, ahead");
     TimeOrders(game, &view, 150);
     TimeGroups(game, &view, 48);

@@ -79,10 +79,7 @@ static void BM_DrawOnly(benchmark::State& state)
     Game* game = StartedGame(&found);
     if (!ChooseShadows(state, found))
         return;
-    SceneView view = {&game->window,         &game->light,        game->objects,
-                      &game->player,         game->world,         game->cameraProjection,
-                      game->lightProjection, game->lightView,     game->shadowTexture,
-                      game->texturedLists,   game->markerList,    &game->lookAt};
+    SceneView view = GameSceneView(game);
     for (auto _ : state) {
         RenderScene(&view);
         DrawHud(game);
@@ -102,10 +99,7 @@ static void BM_EdgeOnView(benchmark::State& state)
 {
     int found = 0;
     Game* game = StartedGame(&found);
-    SceneView view = {&game->window,         &game->light,        game->objects,
-                      &game->player,         game->world,         game->cameraProjection,
-                      game->lightProjection, game->lightView,     game->shadowTexture,
-                      game->texturedLists,   game->markerList,    &game->lookAt};
+    SceneView view = GameSceneView(game);
     Player* player = &game->player;
     const Vec3 standing = player->frame.position;
     player->frame.position = Vec3{0.0f, 2.0f, 6.49f};

@@ -35,10 +35,7 @@ protected:
     static Picture Redraw()
     {
         const Player player = game->player;
-        SceneView view = {&game->window,         &game->light,        game->objects,
-                          &game->player,         game->world,         game->cameraProjection,
-                          game->lightProjection, game->lightView,     game->shadowTexture,
-                          game->texturedLists,   game->markerList,    &game->lookAt};
+        SceneView view = GameSceneView(game);
         RenderScene(&view);
         glFinish();
         game->player = player;

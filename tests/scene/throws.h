@@ -1,8 +1,12 @@
 // throws.h -- the scripted throws of tests/scene/throws.txt, found by
 // tools/throwsearch from the standing position: the aim and the power, and the
-// points each scores. Read by the throws test and by tools/recordround.
+// points each scores, and the tray they are thrown from and come back to. Used
+// by the throws test and by tools/recordround.
 #pragma once
 
+#include "math/vecmath.h"
+
+#include <cmath>
 #include <cstdio>
 
 struct ScriptedThrow {
@@ -28,4 +32,10 @@ inline int ReadScriptedThrows(ScriptedThrow* throws, int capacity)
     }
     std::fclose(file);
     return count;
+}
+
+// In the tray across the near end of the table, where the balls wait.
+inline bool InTray(Vec3 at)
+{
+    return at.z > 3.0f && at.z < 3.9f && at.y < 0.9f && std::fabs(at.x) < 2.0f;
 }

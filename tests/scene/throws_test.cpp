@@ -11,11 +11,6 @@
 #include <cstdio>
 #include <gtest/gtest.h>
 
-static bool InTray(Vec3 at)
-{
-    return at.z > 3.0f && at.z < 3.9f && at.y < 0.9f && std::fabs(at.x) < 2.0f;
-}
-
 // Grabs the nearest ball the look ray reaches, aims, holds it while the power
 // rises and throws. Returns the ball thrown.
 static SceneObject* ThrowNearestBall(const ScriptedThrow& t)

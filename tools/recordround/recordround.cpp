@@ -96,11 +96,6 @@ static bool SteerTowards(Vec3 direction)
     return dx == 0 && dy == 0 && std::fabs(game->player.right.y) < 0.001f;
 }
 
-static bool InTray(Vec3 at)
-{
-    return at.z > 3.0f && at.z < 3.9f && at.y < 0.9f && std::fabs(at.x) < 2.0f;
-}
-
 // The balls in the tray, nearest first; how many.
 static int BallsInTray(int* order)
 {
