@@ -35,10 +35,17 @@ struct Game {
     Mat4* lightView;
     LookAtReport lookAt;       // the latest look-at report
     float physicsStep;         // 1/300 s
-    float stepBudget;
-    float lastStepTime;
-    float roundStartTime;
+    // Clock readings are kept in double precision: the clock counts from the
+    // program's start, and a float of a few days' uptime is coarser than a step.
+    double stepBudget;         // time not yet simulated, carried from pass to pass
+    double lastStepTime;       // the clock at the previous pass
+    double roundStartTime;     // the clock at the round's start, moved on by pauses
     int quitRequested;
+    int paused;                // P, a minimised window or a lost focus stop the round
+    int pauseKeyDown;          // P as read last pass: a press toggles, holding does not
+    int focused;               // the window's focus as read last pass
+    int iconified;             // minimised, as read this pass
+    unsigned int pausedSounds; // the sources playing when the pause began, one bit each
 };
 
 // ---- Command line and data ----
@@ -95,11 +102,29 @@ void RunFrame(Game* game);
 // matrices, shadow map and display lists.
 SceneView GameSceneView(Game* game);
 
-// The physics sub-steps of one pass; returns how many steps ran.
+// The most one pass simulates: after a stall, a debugger stop or a restore,
+// the time beyond it is dropped rather than stepped under the keys held now.
+static const double kMaxPassTime = 0.25;
+
+// The physics sub-steps of one pass: the clock's time since the previous pass,
+// at most kMaxPassTime, plus what the last pass left over, in whole steps; the
+// rest carries to the next pass. Returns how many steps ran (possibly none).
 int RunPhysicsSteps(Game* game);
 
-// After the steps: collect points, settle gravity and rolling sounds.
-void CollectBallState(Game* game);
+// After the steps: collect points and settle gravity; with steps run, the
+// rolling sounds of balls that made no rolling contact fall silent.
+void CollectBallState(Game* game, int steps);
+
+// Seconds of the round played so far: the clock stands still while paused.
+double RoundElapsed(const Game* game);
+
+// The pause: P, a minimised window or a window that lost the focus it had.
+// Returns 1 while the game is paused (nothing steps, the round's clock stands
+// still); the pass then only shows the frozen scene.
+int UpdatePause(Game* game);
+
+// The paused line over the frozen scene.
+void DrawPausedLine(Game* game);
 
 // ---- Controls and camera ----
 

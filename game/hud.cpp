@@ -24,9 +24,9 @@ void FormatTimeLeft(float remainingSeconds, char* text, int size)
     std::snprintf(text, (size_t)size, "%d:%s%d", minutes, seconds < 10 ? "0" : "", seconds);
 }
 
-static float RoundElapsed(const Game* game)
+double RoundElapsed(const Game* game)
 {
-    return (float)glfwGetTime() - game->roundStartTime;
+    return glfwGetTime() - game->roundStartTime;
 }
 
 // All game text is yellow, in the font built on texture-table entry 1.
@@ -42,7 +42,7 @@ static void DrawHudText(Game* game)
     float height = (float)game->window.height;
     std::snprintf(line, sizeof line, "YER SCORE!!! %d", game->player.score);
     PrintYellow(game, line, 0.0f, height - 8.0f);
-    FormatTimeLeft((float)kRoundLength - RoundElapsed(game), time, (int)sizeof time);
+    FormatTimeLeft((float)(kRoundLength - RoundElapsed(game)), time, (int)sizeof time);
     std::snprintf(line, sizeof line, "Time remaining... %s", time);
     PrintYellow(game, line, 0.0f, height - 16.0f);
 }
@@ -109,6 +109,15 @@ void DrawHud(Game* game)
     EndWindowPixels();
 }
 
+// Above the crosshair, centred as the closing screen's lines are.
+void DrawPausedLine(Game* game)
+{
+    static const char kPaused[] = "Paused - press P to play on";
+    int length = (int)sizeof kPaused - 1;
+    PrintYellow(game, kPaused, (float)(game->window.width / 2 - 4 * length),
+                (float)(game->window.height / 2 + 48));
+}
+
 // Each line is centred for the font's 8-pixel advance: 4 pixels per character.
 static void DrawClosingScreen(Game* game)
 {
@@ -148,7 +157,7 @@ static int WaitForAnswer()
 int CheckEndOfRound(Game* game)
 {
     // Exactly 300 seconds still plays on.
-    if (!(RoundElapsed(game) > (float)kRoundLength))
+    if (!(RoundElapsed(game) > (double)kRoundLength))
         return 0;
     ConsoleWait(1000);
     DrawClosingScreen(game);

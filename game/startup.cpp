@@ -104,9 +104,10 @@ void StartRound(Game* game)
         NewtonBodySetVelocity(ball->body, still);
     }
 
-    float now = (float)glfwGetTime();
+    double now = glfwGetTime();
     game->lastStepTime = now;
     game->roundStartTime = now;
+    game->stepBudget = 0.0;
 }
 
 static void FreeMatrix(Mat4** matrix)

@@ -42,6 +42,10 @@ struct SceneObject {
     int rolling;             // set by contacts while the ball rolls
 };
 
+// Clock readings are good to a microsecond: a time that falls short of a whole
+// physics step or power tick by less than this still counts it.
+static const double kClockSlack = 1e-6;
+
 // The player: body, held ball, view frame, score and throw power.
 struct Player {
     NewtonBody* body;
@@ -56,6 +60,8 @@ struct Player {
     float pitch, yaw, roll;  // this pass's view rotations, radians
     int score;
     float power;             // 0 to 25
+    float passSeconds;       // the clock time this pass covers, set by the frame loop
+    double powerSeconds;     // held time not yet turned into power, under 1/60 s
 };
 
 // What the player looks at: the nearest hit of the look ray.
@@ -109,5 +115,6 @@ void PlayerTransform(const NewtonBody* body, const float* matrix);
 // ---- Picking, holding and throwing ----
 
 // Once per pass, after the camera is placed: what the look ray hits, grab with
-// the right button, throw with the left, carry the held ball.
+// the right button, throw with the left, carry the held ball. The power rises
+// 0.5 for each 1/60 s of the pass's passSeconds while a ball is held.
 LookAtReport LookAtAndHold(NewtonWorld* world, Player* player);

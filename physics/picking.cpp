@@ -11,6 +11,9 @@
 static const float kRayLength = 20.0f;
 static const float kCarryDistance = 3.0f;
 static const float kCarryGain = 12.566371f;   // 4 pi per second
+// The meter rises 0.5 every 1/60 s a ball is held, whatever the frame rate: a
+// turn of 51 rises lasts 0.85 s.
+static const double kPowerTick = 1.0 / 60.0;
 static const float kMarkerLift = 0.3f;
 
 // The look ray's search: the report it fills and the body it must never see
@@ -67,6 +70,17 @@ static void HandleBall(NewtonWorld* world, Player* player, SceneObject* ball,
         player->heldBody = report->body;
 }
 
+static void RaisePower(Player* player)
+{
+    player->powerSeconds += player->passSeconds;
+    while (player->powerSeconds >= kPowerTick - kClockSlack) {
+        player->powerSeconds -= kPowerTick;
+        player->power += 0.5f;
+        if (player->power > 25.0f)
+            player->power = 0.0f;
+    }
+}
+
 static void CarryHeldBall(Player* player, const LookAtReport* report)
 {
     Vec3 eye = Mat4Position(player->matrix);
@@ -90,9 +104,7 @@ static void CarryHeldBall(Player* player, const LookAtReport* report)
     NewtonBodySetVelocity(player->heldBody, velocity);
     NewtonBodySetOmega(player->heldBody, still);
 
-    player->power += 0.5f;
-    if (player->power > 25.0f)
-        player->power = 0.0f;
+    RaisePower(player);
 }
 
 LookAtReport LookAtAndHold(NewtonWorld* world, Player* player)

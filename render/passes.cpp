@@ -86,11 +86,14 @@ void RenderDepthPass(const SceneView* view)
 }
 
 // This pass's mouse look turns the view frame, then the camera sits at the eye.
-static void PlaceCamera(Player* player)
+// A frozen view (the pause) is drawn as it stands.
+static void PlaceCamera(Player* player, int frozen)
 {
-    PitchView(&player->forward, &player->right, &player->up, player->pitch);
-    YawView(&player->forward, &player->right, &player->up, player->yaw);
-    RollView(&player->forward, &player->right, &player->up, player->roll);
+    if (!frozen) {
+        PitchView(&player->forward, &player->right, &player->up, player->pitch);
+        YawView(&player->forward, &player->right, &player->up, player->yaw);
+        RollView(&player->forward, &player->right, &player->up, player->roll);
+    }
     Vec3 eye = player->frame.position;
     Vec3 centre = Vec3Add(eye, player->forward);
     gluLookAt(eye.x, eye.y, eye.z, centre.x, centre.y, centre.z, player->up.x, player->up.y,
@@ -108,8 +111,9 @@ void RenderCameraPass(const SceneView* view)
     glEnable(GL_LIGHTING);
     glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
 
-    PlaceCamera(view->player);
-    *view->lookAt = LookAtAndHold(view->world, view->player);
+    PlaceCamera(view->player, view->frozen);
+    if (!view->frozen)
+        *view->lookAt = LookAtAndHold(view->world, view->player);
 
     // Given under the camera's view, so the light stays put in the world.
     glLightfv(GL_LIGHT0, GL_AMBIENT, view->light->ambient);

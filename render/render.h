@@ -101,6 +101,7 @@ struct SceneView {
     GLuint texturedLists;
     GLuint markerList;             // from BuildMarkerList
     LookAtReport* lookAt;          // receives this frame's look-at report
+    int frozen;                    // nonzero: drawn as it stands, no look turn or look-at step
 };
 
 // The six balls, then the table, with their textured (or plain) lists. Leaves

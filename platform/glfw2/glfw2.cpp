@@ -207,9 +207,9 @@ void glfwPollEvents()
 
 void glfwWaitEventsTimeout(double seconds)
 {
-    // A scripted test sets its own pace.
+    // A scripted test and a replay set their own pace.
     BeginCursorPoll();
-    if (theWindow && !theScript.active)
+    if (theWindow && !theScript.active && ReplayMode() != 2)
         ::glfwWaitEventsTimeout(seconds);
     else if (theWindow)
         ::glfwPollEvents();
@@ -225,6 +225,8 @@ static int LiveWindowParam(int param)
         return ::glfwWindowShouldClose(theWindow) ? 0 : 1;
     if (param == kParamIconified)
         return ::glfwGetWindowAttrib(theWindow, GLFW_ICONIFIED) ? 1 : 0;
+    if (param == GLFW_ACTIVE)
+        return ::glfwGetWindowAttrib(theWindow, GLFW_FOCUSED) ? 1 : 0;
     return 0;
 }
 
@@ -299,6 +301,12 @@ void glfwDisable(int token)
         ::glfwSetInputMode(theWindow, GLFW_CURSOR, GLFW_CURSOR_DISABLED);
         retakeReference = true;
     }
+}
+
+void glfwEnable(int token)
+{
+    if (token == GLFW_MOUSE_CURSOR && theWindow)
+        ::glfwSetInputMode(theWindow, GLFW_CURSOR, GLFW_CURSOR_NORMAL);
 }
 
 double glfwGetTime()

@@ -17,6 +17,7 @@
 #define GLFW_KEY_ESC 257
 #define GLFW_MOUSE_CURSOR 0x00030001
 #define GLFW_OPENED 0x00020001      // glfwGetWindowParam: 0 once the window was asked to close
+#define GLFW_ACTIVE 0x00020002      // glfwGetWindowParam: 1 while the window has the keyboard focus
 #ifdef GLFW_ICONIFIED   // GLFW 3's window attribute, where its header came first
 #undef GLFW_ICONIFIED
 #endif
@@ -33,8 +34,10 @@ int glfwOpenWindow(int width, int height, int redBits, int greenBits, int blueBi
 void glfwSwapInterval(int interval);
 void glfwSwapBuffers();   // also processes window events, as GLFW 2 did
 void glfwPollEvents();
-void glfwWaitEventsTimeout(double seconds); // sleeps until an event or the time is up, then polls
-int glfwGetWindowParam(int param);          // GLFW_OPENED, GLFW_ICONIFIED
+// Sleeps until an event or the time is up, then polls; a replay or a script
+// only polls, as it keeps its own pace.
+void glfwWaitEventsTimeout(double seconds);
+int glfwGetWindowParam(int param);          // GLFW_OPENED, GLFW_ACTIVE, GLFW_ICONIFIED
 // Keys and buttons read down in a pass when held at the latest poll or pressed
 // since the poll before it: a tap shorter than a pass counts once, and a press
 // nobody reads is forgotten at the next poll.
@@ -45,6 +48,7 @@ int glfwGetMouseButton(int button); // 0 left, 1 right; 1 when down
 void glfwGetMousePos(int* x, int* y);
 void glfwSetMousePos(int x, int y);
 void glfwDisable(int token); // GLFW_MOUSE_CURSOR: hide it and report a virtual cursor
+void glfwEnable(int token);  // GLFW_MOUSE_CURSOR: the pointer is the desktop's again
 double glfwGetTime();        // seconds since glfwInit
 int glfwExtensionSupported(const char* extension);
 void* glfwGetProcAddress(const char* procName);

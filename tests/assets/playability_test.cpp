@@ -5,6 +5,7 @@
 #include "model/model.h"
 #include "platform/newton/newton.h"
 #include "sound/sound.h"
+#include "tools/scriptedplay/scriptedplay.h"
 
 #include <gtest/gtest.h>
 
@@ -30,12 +31,6 @@ struct Scene {
 
 static Scene scene;
 
-static Vec3 Position(const NewtonBody* body)
-{
-    float m[16];
-    NewtonBodyGetMatrix(body, m);
-    return Vec3{m[12], m[13], m[14]};
-}
 
 static float Speed(const NewtonBody* body)
 {
@@ -61,7 +56,7 @@ static void Step()
 {
     NewtonUpdate(scene.game.world, kStep);
     ApplyMovementKeys(&scene.game.player);
-    CollectBallState(&scene.game);
+    CollectBallState(&scene.game, 1);
 }
 
 static void StepSeconds(float seconds)
@@ -71,13 +66,6 @@ static void StepSeconds(float seconds)
     }
 }
 
-// The tray across the near end of the table, below the ends of the lane and the
-// return channel and behind its front wall; a ball may also come to rest on the
-// lane's foot, leaning on the row of balls in the tray.
-static bool InTray(Vec3 p)
-{
-    return p.x > -1.1f && p.x < 1.8f && p.z > 2.95f && p.z < 3.86f && p.y < 0.9f;
-}
 
 static bool OnFloor(Vec3 p)
 {
@@ -155,7 +143,7 @@ TEST_F(Playability, PlayerStandsOnTheFloorEyeHighFacingTheTable)
     for (float startHeight : {3.0f, 2.1f}) {
         Place(scene.game.player.body, Vec3{0.0f, startHeight, 5.0f}, Vec3{0, 0, 0});
         StepSeconds(2.0f);
-        Vec3 at = Position(scene.game.player.body);
+        Vec3 at = BodyPosition(scene.game.player.body);
         std::printf("player centre at rest: %.3f %.3f %.3f\n", at.x, at.y, at.z);
         EXPECT_NEAR(at.y, 2.0f, 0.1f) << "from height " << startHeight;
         EXPECT_NEAR(at.x, 0.0f, 0.05f);
@@ -176,11 +164,11 @@ TEST_F(Playability, DroppedBallsSettleInTheTrayInViewAndReachAndAScoredBallRolls
 {
     DropBallsInTheirColumn();
     StepSeconds(3.0f);
-    Vec3 eye = Position(scene.game.player.body);
+    Vec3 eye = BodyPosition(scene.game.player.body);
     int inSight = 0;
     for (int k = 1; k <= 6; ++k) {
         const NewtonBody* ball = scene.game.objects[k].body;
-        Vec3 at = Position(ball);
+        Vec3 at = BodyPosition(ball);
         std::printf("ball %d after 3 s at %.3f %.3f %.3f, speed %.4f, %.2f from the eye\n", k, at.x,
                     at.y, at.z, Speed(ball), PointDistance(at, eye));
         EXPECT_TRUE(InTray(at)) << "ball " << k;
@@ -202,20 +190,20 @@ TEST_F(Playability, DroppedBallsSettleInTheTrayInViewAndReachAndAScoredBallRolls
     std::printf("all six at rest (below 0.05 units/s) after %.2f s\n", (float)steps / kStepsPerSecond);
     EXPECT_LT(FastestBall(), 0.05f);
     for (int k = 1; k <= 6; ++k) {
-        EXPECT_TRUE(InTray(Position(scene.game.objects[k].body))) << "ball " << k;
+        EXPECT_TRUE(InTray(BodyPosition(scene.game.objects[k].body))) << "ball " << k;
     }
     // A scored ball, put at the return point, rolls back into the tray.
     const NewtonBody* ball = scene.game.objects[1].body;
     Place(ball, kReturnPoint, Vec3{0, 0, 0});
     steps = 0;
-    while (!InTray(Position(ball)) && steps < 15 * kStepsPerSecond) {
+    while (!InTray(BodyPosition(ball)) && steps < 15 * kStepsPerSecond) {
         Step();
         ++steps;
     }
     std::printf("from the return point into the tray in %.2f s\n", (float)steps / kStepsPerSecond);
-    EXPECT_TRUE(InTray(Position(ball))) << "within 15 s";
+    EXPECT_TRUE(InTray(BodyPosition(ball))) << "within 15 s";
     StepSeconds(4.0f);
-    Vec3 at = Position(ball);
+    Vec3 at = BodyPosition(ball);
     EXPECT_TRUE(InTray(at)) << at.x << " " << at.y << " " << at.z;
     EXPECT_LT(Speed(ball), 0.05f);
     EXPECT_EQ(scene.game.player.score, 0);
@@ -230,12 +218,6 @@ struct ThrowResult {
     Vec3 end;
 };
 
-// Yaw 0 looks down the lane, positive yaw turns left, positive pitch looks up.
-static Vec3 ViewDirection(float yaw, float pitch)
-{
-    return Vec3{-std::cos(pitch) * std::sin(yaw), std::sin(pitch), -std::cos(pitch) * std::cos(yaw)};
-}
-
 static ThrowResult Throw(Vec3 eye, Vec3 forward, float power)
 {
     const NewtonBody* ball = scene.game.objects[1].body;
@@ -245,7 +227,7 @@ static ThrowResult Throw(Vec3 eye, Vec3 forward, float power)
     int still = 0;
     for (int i = 0; i < 12 * kStepsPerSecond; ++i) {
         Step();
-        Vec3 at = Position(ball);
+        Vec3 at = BodyPosition(ball);
         if (at.x < scene.roomMin.x || at.y < scene.roomMin.y || at.z < scene.roomMin.z ||
             at.x > scene.roomMax.x || at.y > scene.roomMax.y || at.z > scene.roomMax.z) {
             r.left = true;
@@ -258,7 +240,7 @@ static ThrowResult Throw(Vec3 eye, Vec3 forward, float power)
             break;
         }
     }
-    r.end = Position(ball);
+    r.end = BodyPosition(ball);
     return r;
 }
 
@@ -274,7 +256,7 @@ static void ThrowGrid(Vec3 eye, ThrowTally* t)
     for (float yaw = -0.1f; yaw <= 0.1f + 1e-3f; yaw += 0.05f) {
         for (float pitch = -0.2f; pitch <= 0.9f + 1e-3f; pitch += 0.1f) {
             for (float power = 4.0f; power <= 25.0f + 1e-3f; power += 1.5f) {
-                ThrowResult r = Throw(eye, ViewDirection(yaw, pitch), power);
+                ThrowResult r = Throw(eye, ThrowDirection(yaw, pitch), power);
                 ++t->throws;
                 t->left += r.left ? 1 : 0;
                 // hard, not too high: the machine keeps the ball
@@ -305,7 +287,7 @@ TEST_F(Playability, ThrowsFromTheStartReachEveryHoleAndStayInTheMachine)
         Place(scene.game.objects[k].body, Vec3{0.0f, 1000.0f, 0.0f}, Vec3{0, 0, 0});
     }
     StepSeconds(0.5f);
-    Vec3 eye = Position(scene.game.player.body);
+    Vec3 eye = BodyPosition(scene.game.player.body);
     ThrowTally t;
     ThrowGrid(eye, &t);
     std::printf("%d throws: 100 x%d, 25 x%d, 10 x%d, tray %d, floor %d (of %d hard ones %d), unsettled %d, "
@@ -331,7 +313,7 @@ TEST_F(Playability, ThrowsFromTheStartReachEveryHoleAndStayInTheMachine)
     for (int i = 0; i < 30; ++i) {
         float yaw = 0.005f * unit(), pitch = kStraightPitch + 0.005f * unit();
         float power = kStraightPower + 0.5f * std::round(unit());
-        scored += Throw(eye, ViewDirection(yaw, pitch), power).points != 0;
+        scored += Throw(eye, ThrowDirection(yaw, pitch), power).points != 0;
     }
     std::printf("straight at power %.1f: %d of 30 scored\n", kStraightPower, scored);
     EXPECT_GE(3 * scored, 30);

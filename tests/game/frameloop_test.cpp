@@ -1,5 +1,5 @@
-// frameloop_test.cpp -- the fixed-step budget of the frame loop, driven by a
-// scripted clock against a real physics world.
+// frameloop_test.cpp -- the fixed steps of the frame loop, driven by a scripted
+// clock against a real physics world.
 #include "game/game.h"
 #include "platform/glfw2/glfw2.h"
 #include "platform/glfw2/replay.h"
@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <vector>
 #include <unistd.h>
 
 static int forceCalls = 0;
@@ -56,35 +57,62 @@ protected:
     Game game;
 };
 
-TEST_F(FrameLoopTest, APassRightAfterTheLastRunsOneStepAndTimeSpentSteppingIsNotSimulatedAgain)
+// An uneven frame rate, passes with no step among them, and steps that take
+// clock time themselves: every second of the clock is simulated once.
+TEST_F(FrameLoopTest, StepsFollowTheClockWithTheRemainderCarriedToTheNextPass)
 {
-    // Each step takes two and a half steps of clock time; counted into the
-    // next pass's budget it would add steps, which would take more time.
-    stepCost = 2.5 / 300.0;
     Glfw2GetScript()->time = 100.0;
-    game.lastStepTime = 100.0f;
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(PassAfter(0.001), 1) << "pass " << i;
-    EXPECT_EQ(game.lastStepTime, (float)Glfw2GetScript()->time);
-}
-
-TEST_F(FrameLoopTest, KStepsOfTimeRunKPlusOneSteps)
-{
-    // Times held in single precision, as the game holds them: a small clock
-    // keeps the budget's rounding out of the way.
-    Glfw2GetScript()->time = 1.0;
-    game.lastStepTime = 1.0f;
+    game.lastStepTime = 100.0;
     // W pushes once after every step, not once a pass.
     game.player.forward = Vec3{0.0f, 0.0f, -1.0f};
     Glfw2GetScript()->keys['W'] = 1;
-    EXPECT_EQ(PassAfter(5.5 / 300.0), 6);
-    EXPECT_FLOAT_EQ(game.player.moveForce.z, -6.0f * 150.0f);
-    EXPECT_EQ(PassAfter(10.5 / 300.0), 11);
-    EXPECT_FLOAT_EQ(game.player.moveForce.z, -17.0f * 150.0f);
-    EXPECT_EQ(PassAfter(1.0 / 60.0 + 1e-5), 6);
-    // 0.9 of a step left over each time; carried over it would add a step.
-    for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(PassAfter(1.9 / 300.0), 2) << "pass " << i;
+    EXPECT_EQ(PassAfter(5.5 / 300.0), 5);
+    EXPECT_FLOAT_EQ(game.player.moveForce.z, -5.0f * 150.0f);
+    EXPECT_EQ(PassAfter(0.3 / 300.0), 0) << "a pass right after the last runs no step";
+    EXPECT_EQ(PassAfter(0.25 / 300.0), 1) << "half a step carried, and 0.3 and 0.25 of one";
+    // Steps that take clock time themselves: that time is the next pass's.
+    stepCost = 0.4 / 300.0;
+    const double gaps[] = {1.9, 0.4, 7.3, 0.05, 1.0 / 1.2, 3.0};
+    int steps = 6;
+    for (int i = 0; i < 600; ++i)
+        steps += PassAfter(gaps[i % 6] / 300.0);
+    double simulated = steps / 300.0 + game.stepBudget;
+    EXPECT_NEAR(simulated, game.lastStepTime - 100.0, 1e-6) << "what is not yet stepped is carried";
+    EXPECT_LT(game.stepBudget, 1.0 / 300.0);
+    EXPECT_GT(game.lastStepTime - 100.0, 600 * 2.0 / 300.0) << "the steps' own time counts too";
+}
+
+// After a stall or a long absence one pass simulates at most a quarter of a
+// second; the rest is dropped, the next pass is an ordinary one.
+TEST_F(FrameLoopTest, AStallOrAGapSimulatesAQuarterOfASecondAtMost)
+{
+    Glfw2GetScript()->time = 50.0;
+    game.lastStepTime = 50.0;
+    EXPECT_EQ(PassAfter(3.0), 75);
+    EXPECT_EQ(PassAfter(1.0 / 60.0), 5);
+    EXPECT_EQ(PassAfter(600.0), 75);
+    EXPECT_EQ(game.player.passSeconds, 0.25f);
+    EXPECT_EQ(PassAfter(2.0 / 300.0), 2);
+    EXPECT_EQ(game.lastStepTime, Glfw2GetScript()->time);
+}
+
+// The same passes with the clock started at 1 s, at 2^20 s (twelve days) and
+// at 24 days' uptime run the same steps: times are held in double precision.
+TEST_F(FrameLoopTest, AClockOfDaysRunsTheSameStepsAsANewOne)
+{
+    const double starts[] = {1.0, 1048576.0, 24.0 * 86400.0};
+    std::vector<int> first;
+    for (double start : starts) {
+        Glfw2GetScript()->time = start;
+        game.lastStepTime = start;
+        game.stepBudget = 0.0;
+        std::vector<int> steps;
+        for (int i = 0; i < 300; ++i)
+            steps.push_back(PassAfter(i % 3 == 0 ? 1.0 / 150.0 : 1.0 / 1200.0 + 1e-5 * (i % 7)));
+        if (first.empty())
+            first = steps;
+        EXPECT_EQ(steps, first) << "clock started at " << start << " s";
+    }
 }
 
 TEST_F(FrameLoopTest, NoKeyDownSlowsThePlayerButNotItsFall)
@@ -147,7 +175,7 @@ TEST_F(FrameLoopTest, ReplayedPassesRunTheRecordedStepsAndAnotherReadingStopsNam
     ASSERT_TRUE(ReplayStartRecording(path, &header));
     Glfw2Script* script = Glfw2GetScript();
     script->time = 100.0;
-    game.lastStepTime = 100.0f;
+    game.lastStepTime = 100.0;
     int recorded[40];
     for (int pass = 0; pass < 40; ++pass) {
         ReplayBeginPass();
@@ -160,7 +188,8 @@ TEST_F(FrameLoopTest, ReplayedPassesRunTheRecordedStepsAndAnotherReadingStopsNam
 
     ASSERT_TRUE(ReplayStartPlayback(path, &header, 1));
     script->time = 100.0;
-    game.lastStepTime = 100.0f;
+    game.lastStepTime = 100.0;
+    game.stepBudget = 0.0;
     game.player.moveForce = Vec3{0.0f, 0.0f, 0.0f};
     for (int pass = 0; pass < 40; ++pass) {
         ReplayBeginPass();

@@ -109,7 +109,8 @@ void MakeTestScene(TestScene* scene, Vec3 eye, Vec3 target, GLuint shadowTexture
     scene->view = SceneView{&scene->window,         &scene->light,      scene->objects,
                             p,                      nullptr,            &scene->cameraProjection,
                             &scene->lightProjection, &scene->lightView, shadowTexture,
-                            lists,                  marker,             &scene->lookAt};
+                            lists,                  marker,             &scene->lookAt,
+                            0};
 }
 
 void ProjectToWindow(const TestScene* scene, Vec3 point, int* x, int* y)

@@ -133,7 +133,8 @@ TEST_F(SceneTest, AGrabbedBallFloatsThreeUnitsAheadAndPowerRisesAndWraps)
     game->player.power = 0.0f;
     float seen[60];
     for (int i = 0; i < 60; ++i) {
-        RunPasses(1);
+        Script()->time += 1.0 / 60.0;
+        RunFrame(game);
         seen[i] = game->player.power;
     }
     Vec3 eye = BodyPosition(game->player.body);
@@ -141,7 +142,7 @@ TEST_F(SceneTest, AGrabbedBallFloatsThreeUnitsAheadAndPowerRisesAndWraps)
     EXPECT_NEAR(PointDistance(at, eye), 3.0f, 0.15f);
     EXPECT_NEAR(at.z, eye.z - 3.0f, 0.15f);
     EXPECT_EQ(game->objects[3].gravityOn, kFalse);
-    // 0.5 a pass up to 25, then back to 0.
+    // 0.5 every 1/60 s up to 25, then back to 0.
     EXPECT_EQ(seen[0], 0.5f);
     EXPECT_EQ(seen[49], 25.0f);
     EXPECT_EQ(seen[50], 0.0f);
@@ -214,4 +215,113 @@ TEST_F(SceneTest, TenMinutesOfRandomPlayLoseNoBallAndKeepEveryMatrixFinite)
     EXPECT_EQ(nonFinite, 0);
     EXPECT_GT(throws, 50) << "the random play should have thrown balls";
     std::printf("random play: %d throws, score %d\n", throws, game->player.score);
+}
+
+// What a player does in 0.2 s of clock with D held, a ball dropped at the same
+// moment, and the power meter after holding a ball 0.5 s and 1 s: the same at
+// any frame rate, and with a clock that started twelve days ago.
+struct PlayAtRate {
+    float walked, fell, powerHalf, powerWhole;
+};
+
+static PlayAtRate PlayAt(double rate, double clockStart)
+{
+    const double pass = 1.0 / rate;
+    Script()->time = clockStart;
+    StartRound(game);
+    for (int i = 0; i < (int)rate; ++i)
+        PassWithoutDrawing(game, pass);   // a second for the player to land
+    Player* p = &game->player;
+    LookAt(Vec3Add(BodyPosition(p->body), Vec3{0, 0, -1}));
+    SceneObject* dropped = &game->objects[6];
+    PlaceBodyUpright(dropped->body, Vec3{0.0f, 3.0f, 3.4f});
+    const float still[3] = {0.0f, 0.0f, 0.0f};
+    NewtonBodySetVelocity(dropped->body, still);
+    Vec3 start = BodyPosition(p->body);
+    Script()->keys['D'] = 1;
+    for (int i = 0; i < (int)std::lround(0.2 * rate); ++i)
+        PassWithoutDrawing(game, pass);
+    Script()->keys['D'] = 0;
+    PlayAtRate r;
+    r.walked = PointDistance(BodyPosition(p->body), start);
+    r.fell = 3.0f - BodyPosition(dropped->body).y;
+    // Grab the nearest ball in the tray and hold it.
+    LookAt(BodyPosition(game->objects[3].body));
+    p->power = 0.0f;
+    p->powerSeconds = 0.0;
+    Script()->buttons[GLFW_MOUSE_BUTTON_RIGHT] = 1;
+    PassWithoutDrawing(game, pass);
+    Script()->buttons[GLFW_MOUSE_BUTTON_RIGHT] = 0;
+    EXPECT_NE(p->heldBody, nullptr) << rate << " passes a second";
+    for (int i = 1; i < (int)std::lround(0.5 * rate); ++i)
+        PassWithoutDrawing(game, pass);
+    r.powerHalf = p->power;
+    for (int i = 0; i < (int)std::lround(0.5 * rate); ++i)
+        PassWithoutDrawing(game, pass);
+    r.powerWhole = p->power;
+    return r;
+}
+
+TEST_F(SceneTest, WalkingFallingAndThePowerMeterKeepTimeAtAnyFrameRateAndUptime)
+{
+    const struct { double rate, clockStart; } runs[] = {
+        {60, 10}, {30, 10}, {150, 10}, {240, 10}, {1200, 10}, {60, 1048576}, {1200, 1048576}};
+    PlayAtRate first = {};
+    for (const auto& run : runs) {
+        SCOPED_TRACE(testing::Message() << run.rate << " passes a second, clock from "
+                                        << run.clockStart << " s");
+        PlayAtRate r = PlayAt(run.rate, run.clockStart);
+        std::printf("%6.0f passes/s, clock %8.0f s: walked %.3f, fell %.3f, power %.1f %.1f\n",
+                    run.rate, run.clockStart, r.walked, r.fell, r.powerHalf, r.powerWhole);
+        if (&run == runs)
+            first = r;
+        EXPECT_GT(r.walked, 0.1f);
+        EXPECT_NEAR(r.walked, first.walked, 0.02f * first.walked);
+        // Free fall for 0.2 s: 0.196.
+        EXPECT_NEAR(r.fell, 0.196f, 0.01f);
+        EXPECT_NEAR(r.fell, first.fell, 0.02f * first.fell);
+        // 30 rises of 0.5 in 0.5 s; in a second, 60 rises: a wrap after 51.
+        EXPECT_EQ(r.powerHalf, 15.0f);
+        EXPECT_EQ(r.powerWhole, 4.5f);
+    }
+}
+
+// P stops the round where it stands: 3 s later, with the walking key and the
+// mouse moved meanwhile, nothing has moved and the round's clock has not run.
+// P again plays on from there, and the view does not jump.
+TEST_F(SceneTest, PPausesTheRoundAndPlaysOnWhereItStood)
+{
+    Script()->keys['W'] = 1;
+    RunPasses(10);
+    Vec3 bodies[kObjectCount + 1];
+    auto positions = [&bodies]() {
+        for (int k = 1; k < kObjectCount; ++k)
+            bodies[k] = BodyPosition(game->objects[k].body);
+        bodies[0] = BodyPosition(game->player.body);
+    };
+    Script()->keys['P'] = 1;
+    RunPasses(1);
+    Script()->keys['P'] = 0;
+    ASSERT_TRUE(game->paused);
+    positions();
+    Vec3 before[kObjectCount + 1];
+    std::memcpy(before, bodies, sizeof before);
+    double elapsed = RoundElapsed(game);
+    Vec3 forward = game->player.forward;
+    for (int i = 0; i < 30; ++i) {
+        Script()->time += 0.1;
+        Script()->mouseX += 7;
+        RunFrame(game);
+    }
+    positions();
+    for (int k = 0; k < kObjectCount; ++k)
+        EXPECT_EQ(std::memcmp(&bodies[k], &before[k], sizeof(Vec3)), 0) << "body " << k;
+    EXPECT_NEAR(RoundElapsed(game), elapsed, 1e-9);
+    Script()->keys['W'] = 0;
+    Script()->keys['P'] = 1;
+    RunPasses(1);
+    Script()->keys['P'] = 0;
+    EXPECT_FALSE(game->paused);
+    EXPECT_NEAR(RoundElapsed(game), elapsed + kPassTime, 1e-9);
+    EXPECT_LT(PointDistance(game->player.forward, forward), 1e-6f) << "the view did not turn";
 }

@@ -6,7 +6,6 @@
 // same start every time.
 #include "sound/sound.h"
 #include "tests/scene/scene_play.h"
-#include "tests/scene/throws.h"
 
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -34,15 +33,15 @@ static SceneObject* ThrowNearestBall(const ScriptedThrow& t)
     p->power = 0.0f;
     LookAt(BodyPosition(ball->body));
     Script()->buttons[GLFW_MOUSE_BUTTON_RIGHT] = 1;
-    PassWithoutDrawing();
+    PassWithoutDrawing(game, 1.0 / 60.0);
     Script()->buttons[GLFW_MOUSE_BUTTON_RIGHT] = 0;
     EXPECT_EQ(p->heldBody, ball->body);
-    LookAt(Vec3Add(eye, Vec3{-std::sin(t.yaw) * std::cos(t.pitch), std::sin(t.pitch),
-                             -std::cos(t.yaw) * std::cos(t.pitch)}));
-    // The power runs 0.5 a pass to 25 and wraps, 51 passes a turn; one extra
-    // turn lets the ball come to rest in front of the eye before the throw.
+    LookAt(Vec3Add(eye, ThrowDirection(t.yaw, t.pitch)));
+    // The power rises 0.5 every 1/60 s to 25 and wraps, 51 rises a turn; a hand
+    // at 60 passes a second sees every step. One extra turn lets the ball come
+    // to rest in front of the eye before the throw.
     for (int i = 0; i < (int)(2.0f * t.power) - 1 + 51; ++i)
-        PassWithoutDrawing();
+        PassWithoutDrawing(game, 1.0 / 60.0);
     EXPECT_EQ(p->power, t.power);
     Script()->buttons[GLFW_MOUSE_BUTTON_LEFT] = 1;
     PassWithoutDrawing();
@@ -54,7 +53,7 @@ static SceneObject* ThrowNearestBall(const ScriptedThrow& t)
 TEST(SceneThrows, EachScriptedThrowScoresItsKindWithTheBallThrownWhichComesBack)
 {
     ScriptedThrow throws[32];
-    int count = ReadScriptedThrows(throws, 32);
+    int count = ReadScriptedThrows("tests/scene/throws.txt", throws, 32);
     ASSERT_GE(count, 3) << "tests/scene/throws.txt holds the scripted throws";
     StartGame();
     Player* p = &game->player;
@@ -67,23 +66,22 @@ TEST(SceneThrows, EachScriptedThrowScoresItsKindWithTheBallThrownWhichComesBack)
         for (int j = 0; j < 3 * kPassesPerSecond; ++j)
             PassWithoutDrawing();
         SceneObject* ball = ThrowNearestBall(throws[i]);
-        SceneObject* scorer = nullptr;
-        for (int j = 0; j < 8 * kPassesPerSecond && !scorer; ++j)
-            scorer = PassWithoutDrawing();
-        if (scorer != ball) {
-            ADD_FAILURE() << "scored by " << (scorer ? scorer->name : "no ball");
-            continue;
+        // The points of the thrown ball: a neighbour that the held ball
+        // knocked out of the tray may score too, and counts for nothing here.
+        int points = 0;
+        for (int j = 0; j < 8 * kPassesPerSecond && !points; ++j) {
+            int before = p->score;
+            points = PassWithoutDrawing() == ball ? p->score - before : 0;
         }
-        EXPECT_EQ(p->score, kind);
+        ASSERT_EQ(points, kind);
         // Its own jingle plays, and it is sent to the return point.
-        unsigned int jingle = ball->sources[kind == 100 ? 2 : kind == 25 ? 3 : 4];
+        unsigned int jingle = ball->sources[2 + ScoreKind(kind)];
         EXPECT_EQ(SoundGetState(jingle), SOUND_PLAYING);
         EXPECT_LT(PointDistance(BodyPosition(ball->body), Vec3{0.0f, 2.332f, -8.936f}), 0.5f);
-        // The return gutter brings it back to the tray, and nothing more scores.
+        // The return gutter brings it back to the tray, and it scores no more.
         for (int j = 0; j < 15 * kPassesPerSecond && !InTray(BodyPosition(ball->body)); ++j)
-            PassWithoutDrawing();
+            ASSERT_NE(PassWithoutDrawing(), ball);
         EXPECT_TRUE(InTray(BodyPosition(ball->body)));
-        EXPECT_EQ(p->score, kind);
     }
     EndGame();
 }

@@ -8,23 +8,24 @@
 #include "platform/glfw2/glfw2.h"
 #include "platform/glfw2/replay.h"
 #include "platform/newton/newton.h"
-#include "tests/scene/throws.h"
+#include "tools/scriptedplay/scriptedplay.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-// Passes as a quick machine runs them while the player aims and throws (six
-// physics steps each), and as a slow one would while nothing but the balls
-// move: the round stays short to replay.
-static const double kPassTime = 5.5 / 300.0;
+// Passes at a display's 60 Hz while the player aims and throws, so the power
+// meter shows every step, and as a slow machine would while nothing but the
+// balls move: the round stays short to replay. A second-long pass simulates
+// only the most a pass may, so the idle end of the round barely moves the balls.
+static const double kPassTime = 1.0 / 60.0;
 static const double kWaitPassTime = 0.1;
 static const double kIdlePassTime = 1.0;
-static const int kPassesPerSecond = 50;
+static const int kPassesPerSecond = 60;
 static const int kWaitPassesPerSecond = 10;
 static const int kClosingPolls = 4000;         // about four seconds of closing screen
-static const int kJinglePasses = 125;          // 2.5 s: the longest win jingle is 2.2 s
+static const int kJinglePasses = 150;          // 2.5 s: the longest win jingle is 2.2 s
 
 static Game* game = nullptr;
 static long passIndex = 0;
@@ -61,13 +62,6 @@ static void Pass(double seconds = kPassTime)
     RunFrame(game);
     Script()->mouseX = 320;
     Script()->mouseY = 240;
-}
-
-static Vec3 BodyPosition(const NewtonBody* body)
-{
-    float m[16];
-    NewtonBodyGetMatrix(body, m);
-    return Vec3{m[12], m[13], m[14]};
 }
 
 static float Heading(Vec3 d) { return std::atan2(-d.x, -d.z); }
@@ -147,8 +141,7 @@ static int GrabBall(int k)
 // Aims the held ball and throws it when the power meter shows the throw's power.
 static bool AimAndThrow(const ScriptedThrow& t)
 {
-    Vec3 aim = {-std::sin(t.yaw) * std::cos(t.pitch), std::sin(t.pitch),
-                -std::cos(t.yaw) * std::cos(t.pitch)};
+    Vec3 aim = ThrowDirection(t.yaw, t.pitch);
     for (int i = 0; i < 4 * kPassesPerSecond && !RoundOver(); ++i) {
         bool there = SteerTowards(aim);
         // One turn of the power meter first lets the ball settle in front of the eye.
@@ -188,7 +181,7 @@ static int AwaitOutcome(int k)
 
 static bool Scored(const int* scored, int points)
 {
-    return scored[points == 100 ? 0 : points == 25 ? 1 : 2] != 0;
+    return scored[ScoreKind(points)] != 0;
 }
 
 // Tries the candidate throws for each kind not scored yet, round after round
@@ -216,8 +209,8 @@ static void ThrowForEveryKind(const ScriptedThrow* throws, int count, int* score
             std::printf("throw for %d (yaw %.3f pitch %.3f power %.1f): %d points at %.1f s\n",
                         t.points, t.yaw, t.pitch, t.power, points,
                         Script()->time - game->roundStartTime);
-            if (points == 100 || points == 25 || points == 10)
-                scored[points == 100 ? 0 : points == 25 ? 1 : 2] = 1;
+            if (ScoreKind(points) >= 0)
+                scored[ScoreKind(points)] = 1;
         }
     }
 }
@@ -229,7 +222,7 @@ int main(int argc, char** argv)
         return 2;
     }
     ScriptedThrow throws[64];
-    int count = ReadScriptedThrows(throws, 64);
+    int count = ReadScriptedThrows("tests/scene/throws.txt", throws, 64);
     if (count == 0) {
         std::printf("recordround: no throws in tests/scene/throws.txt\n");
         return 1;

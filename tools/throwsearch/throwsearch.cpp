@@ -13,6 +13,7 @@
 #include "physics/physics.h"
 #include "platform/newton/newton.h"
 #include "sound/sound.h"
+#include "tools/scriptedplay/scriptedplay.h"
 
 #include <cmath>
 #include <cstdint>
@@ -61,12 +62,6 @@ static void Build(Scene* s, Vec3 stand)
     Step(s, 600);
 }
 
-static Vec3 Direction(float yaw, float pitch)
-{
-    // Yaw 0 looks along -Z, positive yaw turns left; positive pitch looks up.
-    return Vec3{-std::sin(yaw) * std::cos(pitch), std::sin(pitch), -std::cos(yaw) * std::cos(pitch)};
-}
-
 static Scene* TheScene(Vec3 stand)
 {
     static Scene scene;
@@ -87,7 +82,7 @@ static SceneObject* Launch(Scene* scene, float yaw, float pitch, float power)
     float m[16];
     NewtonBodyGetMatrix(scene->player.body, m);
     Vec3 eye = {m[12], m[13], m[14]};
-    Vec3 forward = Direction(yaw, pitch);
+    Vec3 forward = ThrowDirection(yaw, pitch);
     SceneObject* ball = &scene->objects[1];
     Place(ball->body, Vec3Add(eye, Vec3Scale(forward, 3.0f)));
     Vec3 v = Vec3Scale(forward, power);
@@ -212,12 +207,6 @@ static float NoiseUnit()
     return (float)NextNoise() / 2147483648.0f - 1.0f;
 }
 
-// In the tray, or on the lane's foot leaning on the row of balls in it.
-static bool AtTheTray(Vec3 p)
-{
-    return p.x > -1.1f && p.x < 1.8f && p.z > 2.95f && p.z < 3.86f && p.y < 0.9f;
-}
-
 struct Outcome {
     Vec3 end;     // where the ball was when the throw ended
     int points;
@@ -250,7 +239,7 @@ static Outcome Follow(Vec3 stand, float yaw, float pitch, float power, bool foll
             o.floor = true;
             return o;
         }
-        if (AtTheTray(at)) {
+        if (InTray(at)) {
             o.home = true;
             return o;
         }
