@@ -109,13 +109,28 @@ void DrawHud(Game* game)
     EndWindowPixels();
 }
 
-// Above the crosshair, centred as the closing screen's lines are.
+// Above the crosshair, centred as the closing screen's lines are, on a dark
+// band that keeps it legible over the bright backboard.
 void DrawPausedLine(Game* game)
 {
     static const char kPaused[] = "Paused - press P to play on";
     int length = (int)sizeof kPaused - 1;
-    PrintYellow(game, kPaused, (float)(game->window.width / 2 - 4 * length),
-                (float)(game->window.height / 2 + 48));
+    float x = (float)(game->window.width / 2 - 4 * length);
+    float y = (float)(game->window.height / 2 + 48);
+    BeginWindowPixels(&game->window);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(0.0f, 0.0f, 0.0f, 0.85f);
+    glBegin(GL_QUADS);
+    glVertex3f(x - 6.0f, y + 14.0f, 0.0f);
+    glVertex3f(x - 6.0f, y - 6.0f, 0.0f);
+    glVertex3f(x + 8.0f * (float)length + 6.0f, y - 6.0f, 0.0f);
+    glVertex3f(x + 8.0f * (float)length + 6.0f, y + 14.0f, 0.0f);
+    glEnd();
+    EndWindowPixels();
+    PrintYellow(game, kPaused, x, y);
 }
 
 // Each line is centred for the font's 8-pixel advance: 4 pixels per character.

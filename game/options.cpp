@@ -72,7 +72,7 @@ void PrintUsage(void (*print)(const char* line))
     PrintOptionLines(print);
     print("");
     print("Keys: W, A, S, D walk; the mouse looks; the right button grabs a ball, the");
-    print("left button throws it; Esc ends the game.");
+    print("left button throws it; P pauses; Esc ends the game.");
     print("Data: Textures/, Models/ and Sound/ are read from the working directory, else");
     print("from the program's folder or its " BALLTOSS_DATA_FROM_PROGRAM ", else from");
     print(BALLTOSS_DATA_DIR ".");

@@ -28,11 +28,14 @@ static void ResumeSounds(Game* game)
     game->pausedSounds = 0;
 }
 
-// The pointer goes back to the desktop while paused.
+// The pointer goes back to the desktop while paused. The paused loop waits for
+// the window's events itself: a swap that polled too would hand a key pressed
+// just before it to a pass that never reads it.
 static void Pause(Game* game)
 {
     game->paused = 1;
     glfwEnable(GLFW_MOUSE_CURSOR);
+    glfwDisable(GLFW_AUTO_POLL_EVENTS);
     PauseSounds(game);
 }
 
@@ -41,6 +44,7 @@ static void Pause(Game* game)
 static void Resume(Game* game)
 {
     game->paused = 0;
+    glfwEnable(GLFW_AUTO_POLL_EVENTS);
     glfwDisable(GLFW_MOUSE_CURSOR);
     glfwSetMousePos(320, 240);
     ResumeSounds(game);

@@ -111,3 +111,19 @@ static void BM_EdgeOnView(benchmark::State& state)
     player->frame.position = standing;
 }
 BENCHMARK(BM_EdgeOnView)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// The physics of the first pass after the game stood still for ten minutes (a
+// machine woken from sleep, a debugger stop, a restored window).
+static void BM_StepsAfterTenMinutes(benchmark::State& state)
+{
+    int found = 0;
+    Game* game = StartedGame(&found);
+    for (auto _ : state) {
+        Glfw2GetScript()->time += 600.0;
+        benchmark::DoNotOptimize(RunPhysicsSteps(game));
+        state.PauseTiming();
+        StartRound(game);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_StepsAfterTenMinutes)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);

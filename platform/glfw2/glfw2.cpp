@@ -11,6 +11,7 @@ static const int kParamIconified = GLFW_ICONIFIED;
 #include <cstring>
 
 static GLFWwindow* theWindow = nullptr;
+static bool autoPoll = true;
 static Glfw2Script theScript;
 
 Glfw2Script* Glfw2GetScript() { return &theScript; }
@@ -234,7 +235,8 @@ void glfwSwapBuffers()
 {
     if (theWindow)
         ::glfwSwapBuffers(theWindow);
-    glfwPollEvents();
+    if (autoPoll)
+        glfwPollEvents();
 }
 
 static bool KeyHeld(int key, int glfw3Key)
@@ -297,6 +299,8 @@ void glfwSetMousePos(int x, int y)
 
 void glfwDisable(int token)
 {
+    if (token == GLFW_AUTO_POLL_EVENTS)
+        autoPoll = false;
     if (token == GLFW_MOUSE_CURSOR && theWindow) {
         ::glfwSetInputMode(theWindow, GLFW_CURSOR, GLFW_CURSOR_DISABLED);
         retakeReference = true;
@@ -307,6 +311,8 @@ void glfwEnable(int token)
 {
     if (token == GLFW_MOUSE_CURSOR && theWindow)
         ::glfwSetInputMode(theWindow, GLFW_CURSOR, GLFW_CURSOR_NORMAL);
+    if (token == GLFW_AUTO_POLL_EVENTS)
+        autoPoll = true;
 }
 
 double glfwGetTime()

@@ -16,6 +16,7 @@
 #define GLFW_FULLSCREEN 0x00010002
 #define GLFW_KEY_ESC 257
 #define GLFW_MOUSE_CURSOR 0x00030001
+#define GLFW_AUTO_POLL_EVENTS 0x00030006   // glfwDisable: buffer swaps no longer poll
 #define GLFW_OPENED 0x00020001      // glfwGetWindowParam: 0 once the window was asked to close
 #define GLFW_ACTIVE 0x00020002      // glfwGetWindowParam: 1 while the window has the keyboard focus
 #ifdef GLFW_ICONIFIED   // GLFW 3's window attribute, where its header came first
@@ -32,7 +33,7 @@ int glfwInit();   // 1 on success
 int glfwOpenWindow(int width, int height, int redBits, int greenBits, int blueBits,
                    int alphaBits, int depthBits, int stencilBits, int mode);
 void glfwSwapInterval(int interval);
-void glfwSwapBuffers();   // also processes window events, as GLFW 2 did
+void glfwSwapBuffers();   // also processes window events, unless GLFW_AUTO_POLL_EVENTS is disabled
 void glfwPollEvents();
 // Sleeps until an event or the time is up, then polls; a replay or a script
 // only polls, as it keeps its own pace.
@@ -47,8 +48,10 @@ int glfwGetMouseButton(int button); // 0 left, 1 right; 1 when down
 // window gains the pointer (start, focus, restore) its reference is taken afresh.
 void glfwGetMousePos(int* x, int* y);
 void glfwSetMousePos(int x, int y);
-void glfwDisable(int token); // GLFW_MOUSE_CURSOR: hide it and report a virtual cursor
-void glfwEnable(int token);  // GLFW_MOUSE_CURSOR: the pointer is the desktop's again
+// GLFW_MOUSE_CURSOR: hide it and report a virtual cursor; GLFW_AUTO_POLL_EVENTS:
+// swaps leave the events to the caller's own poll or wait.
+void glfwDisable(int token);
+void glfwEnable(int token);  // undoes glfwDisable
 double glfwGetTime();        // seconds since glfwInit
 int glfwExtensionSupported(const char* extension);
 void* glfwGetProcAddress(const char* procName);

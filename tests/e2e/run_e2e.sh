@@ -315,8 +315,23 @@ first_view() {
     e2e_shot "$1"
 }
 
+# The time line's seconds in a shot.
+time_left() {
+    e2e_read_text "$1" 0 8 22 | awk '{ split($3, t, ":"); print t[1] * 60 + t[2] }'
+}
+
+# Shot $2's time left is shot $1's, or at most $3 seconds less: the game
+# played on from shot $1 until it paused, while the shot was saved.
+time_kept() {
+    local a b
+    a=$(time_left "$1")
+    b=$(time_left "$2")
+    e2e_log "    time left: $a s, then $b s (up to $3 s less allowed)"
+    [ -n "$a" ] && [ -n "$b" ] && [ $((a - b)) -ge 0 ] && [ $((a - b)) -le "$3" ]
+}
+
 case_desktop() {
-    e2e_log "desktop: where the pointer was never turns the view; minimised, the game sleeps; closing ends it"
+    e2e_log "desktop: where the pointer was never turns the view; P and minimising pause the game, which sleeps; closing ends it"
     e2e_check "window opens (pointer at the centre)" first_view centred 320 240 || return
     xdotool key Escape
     e2e_wait_exit 30
@@ -332,8 +347,31 @@ case_desktop() {
     sleep 0.5
     e2e_shot looked
     e2e_check "the first look turns the view by its amount" turned_by 0.1 cornered looked
-    # Minimised, the pointer is the desktop's: it moves 200 pixels meanwhile.
+    # P pauses: the paused line shows over the frozen scene, and 3 s later,
+    # the pointer moved meanwhile, not a pixel has changed, the time included.
+    xdotool key p
+    sleep 0.5
+    e2e_shot paused_1
+    e2e_check "P: the paused line shows" centred_line paused_1 184 "Paused - press P to play on"
+    xdotool mousemove_relative -- 150 40
+    sleep 3
+    e2e_shot paused_2
+    e2e_check "paused for 3 s: the time and the balls stand still" \
+        equals 0 "$(e2e_diff paused_1 paused_2 640x480+0+0)"
+    xdotool key p
+    sleep 0.5
+    e2e_shot resumed
+    e2e_check "P again: the round plays on, the view has not turned" same_view looked resumed
+    e2e_check "P again: the paused line and its band are gone" \
+        at_most 100 "$(e2e_diff looked resumed 240x24+200+178)"
+    # Minimised, the game pauses and sleeps; the pointer is the desktop's: it
+    # moves 200 pixels meanwhile.
+    local shot_at=$EPOCHREALTIME played
+    e2e_shot before_minimised
     xdotool windowminimize --sync "$GAME_WINDOW"
+    # The seconds played between the shot and the pause, rounded up, and one
+    # for the time line's rounding; the 6 s and more minimised must not count.
+    played=$(awk -v a="$shot_at" -v b="$EPOCHREALTIME" 'BEGIN { print int(b - a) + 2 }')
     sleep 1
     xdotool mousemove_relative -- 200 0
     local ticks
@@ -345,7 +383,12 @@ case_desktop() {
     xdotool windowactivate --sync "$GAME_WINDOW"
     sleep 1
     e2e_shot restored
-    e2e_check "restored, the view has not turned" same_view looked restored
+    e2e_check "restored, the game shows itself paused" centred_line restored 184 "Paused - press P to play on"
+    e2e_check "restored, the time left is as before" time_kept before_minimised restored "$played"
+    xdotool key p
+    sleep 0.5
+    e2e_shot restored_play
+    e2e_check "restored and P, the view has not turned" same_view looked restored_play
     # The window manager's close, as Alt+F4 asks for it.
     ends_cleanly alt+F4 "closing the window"
 }
