@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 enum { kKeyN = 78, kKeyY = 89 };
 static const float kPowerMax = 25.0f;
@@ -109,6 +110,31 @@ void DrawHud(Game* game)
     EndWindowPixels();
 }
 
+static void PrintCentred(Game* game, const char* text, int halfWidth, int y)
+{
+    PrintYellow(game, text, (float)(halfWidth - 4 * (int)std::strlen(text)), (float)y);
+}
+
+// Below the question, apart from it: the best score and this round's place.
+static void DrawPlaceLines(Game* game, int halfWidth, int y)
+{
+    char line[64];
+    if (game->roundPlace < 0)
+        return;   // the scores are not kept
+    if (game->roundPlace == 1) {
+        PrintCentred(game, "New best score!", halfWidth, y);
+        return;
+    }
+    std::snprintf(line, sizeof line, "Best score: %d", game->bestScore);
+    PrintCentred(game, line, halfWidth, y);
+    if (game->roundPlace > 0)
+        std::snprintf(line, sizeof line, "This round is number %d of the best %d",
+                      game->roundPlace, (int)kScoresKept);
+    else
+        std::snprintf(line, sizeof line, "This round is not among the best %d", (int)kScoresKept);
+    PrintCentred(game, line, halfWidth, y - 16);
+}
+
 // Each line is centred for the font's 8-pixel advance: 4 pixels per character.
 static void DrawClosingScreen(Game* game)
 {
@@ -124,6 +150,7 @@ static void DrawClosingScreen(Game* game)
     PrintYellow(game, "Thanks for playing!", (float)(halfWidth - 76), (float)(halfHeight - 16));
     PrintYellow(game, "You wanna play again? Y/N", (float)(halfWidth - 100),
                 (float)(halfHeight - 32));
+    DrawPlaceLines(game, halfWidth, halfHeight - 56);
     glfwSwapBuffers();
 }
 
@@ -150,6 +177,10 @@ int CheckEndOfRound(Game* game)
     // Exactly 300 seconds still plays on.
     if (!(RoundElapsed(game) > (float)kRoundLength))
         return 0;
+    if (KeepRoundEnd(game)) {
+        game->quitRequested = 1;   // a replay that ends with this round
+        return 0;
+    }
     ConsoleWait(1000);
     DrawClosingScreen(game);
     if (WaitForAnswer()) {

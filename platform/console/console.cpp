@@ -41,16 +41,19 @@ void ConsoleSleep(int milliseconds)
 // The terminal as it was before the wait, for the signal handler: a Ctrl+C or
 // a kill during the wait must not leave the player's shell without echo.
 static termios savedTerminal;
-static const int kRestoringSignals[] = {SIGINT, SIGTERM};
-static const int kRestoringSignalCount = 2;
+static const int kRestoringSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+static const int kRestoringSignalCount = 4;
 static struct sigaction previousActions[kRestoringSignalCount];
 
-// Puts the terminal back, then ends the program as the signal asks: the
-// handler resets itself to the default action on entry (SA_RESETHAND), and the
-// signal raised again is delivered as soon as the handler returns.
+// Puts the terminal back, then hands the signal to whatever took it before the
+// wait (the recording's last flush, or the default: the program ends by it);
+// the signal raised again is delivered as soon as this handler returns.
 static void RestoreTerminalAndEnd(int signalNumber)
 {
     tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+    for (int i = 0; i < kRestoringSignalCount; ++i)
+        if (kRestoringSignals[i] == signalNumber)
+            sigaction(signalNumber, &previousActions[i], nullptr);
     raise(signalNumber);
 }
 
@@ -58,7 +61,6 @@ static void CatchEndingSignals()
 {
     struct sigaction action = {};
     action.sa_handler = RestoreTerminalAndEnd;
-    action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
     // A signal the program was started to ignore stays ignored.
     for (int i = 0; i < kRestoringSignalCount; ++i) {
@@ -74,9 +76,16 @@ static void ReleaseEndingSignals()
         sigaction(kRestoringSignals[i], &previousActions[i], nullptr);
 }
 
+// Only the terminal's foreground job may change its settings: a game started
+// with & would otherwise be stopped by SIGTTOU at the end of a round.
+static bool OwnsTerminal()
+{
+    return isatty(STDIN_FILENO) && tcgetpgrp(STDIN_FILENO) == getpgrp();
+}
+
 int ConsoleWait(int milliseconds)
 {
-    if (!isatty(STDIN_FILENO)) {
+    if (!OwnsTerminal()) {
         ConsoleSleep(milliseconds);
         return 0;
     }
