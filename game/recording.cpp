@@ -78,8 +78,10 @@ uint64_t BodyMatrixDigest(const Game* game)
 
 int KeepRoundEnd(Game* game)
 {
-    ReplayEnd end = {game->player.score, BodyMatrixDigest(game)};
     game->roundPlace = -1;
+    if (ReplayMode() == 0 && !keptFolder[0])
+        return 0;   // nothing kept: no data folder, nothing recorded
+    ReplayEnd end = {game->player.score, BodyMatrixDigest(game)};
     if (ReplayMode() == 2 || !keptFolder[0])
         return ReplayRoundEnd(&end, nullptr);
     ScoreTable table;

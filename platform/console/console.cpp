@@ -1,6 +1,7 @@
 // console.cpp -- console lines, bell and key-interruptible wait (POSIX terminal).
 #include "platform/console/console.h"
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -78,9 +79,13 @@ static void ReleaseEndingSignals()
 
 // Only the terminal's foreground job may change its settings: a game started
 // with & would otherwise be stopped by SIGTTOU at the end of a round.
+// A terminal that is not the program's controlling one cannot stop it.
 static bool OwnsTerminal()
 {
-    return isatty(STDIN_FILENO) && tcgetpgrp(STDIN_FILENO) == getpgrp();
+    if (!isatty(STDIN_FILENO))
+        return false;
+    pid_t foreground = tcgetpgrp(STDIN_FILENO);
+    return foreground < 0 ? errno == ENOTTY : foreground == getpgrp();
 }
 
 int ConsoleWait(int milliseconds)
