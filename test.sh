@@ -9,5 +9,9 @@ werror=OFF
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Release -DBALLTOSS_WERROR=$werror >/dev/null
 cmake --build build-test -j"$(nproc)"
 export ALSOFT_DRIVERS=null
+# Nothing a test plays is kept in the player's own folders.
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+export XDG_DATA_HOME=$scratch/data XDG_CONFIG_HOME=$scratch/config
 xvfb-run -a -s "-screen 0 640x480x24 -noreset" \
   ctest --test-dir build-test --output-on-failure -j1 "$@"

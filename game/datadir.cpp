@@ -44,10 +44,10 @@ static void ProgramFolder(char* folder, size_t size)
         folder[0] = '\0';
 }
 
-void FindGameData()
+int FindGameData()
 {
     if (HoldsGameData("."))
-        return;
+        return 1;
     char program[PATH_MAX];
     ProgramFolder(program, sizeof program);
     char beside[PATH_MAX];
@@ -58,7 +58,7 @@ void FindGameData()
     const char* places[3] = {program, beside, BALLTOSS_DATA_DIR};
     for (const char* place : places)
         if (place[0] != '\0' && HoldsGameData(place) && chdir(place) == 0)
-            return;
+            return 1;
     char here[PATH_MAX] = ".";
     if (!getcwd(here, sizeof here))
         std::strcpy(here, ".");
@@ -68,4 +68,5 @@ void FindGameData()
                   program, beside, BALLTOSS_DATA_DIR);
     if (length > 0)
         ConsolePrint(line);
+    return 0;
 }

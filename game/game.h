@@ -6,6 +6,7 @@
 #include "physics/physics.h"
 #include "render/render.h"
 
+#include <cstddef>
 #include <cstdint>
 
 struct NewtonWorld;
@@ -46,6 +47,8 @@ struct Game {
     int focused;               // the window's focus as read last pass
     int iconified;             // minimised, as read this pass
     unsigned int pausedSounds; // the sources playing when the pause began, one bit each
+    int roundPlace;            // the ended round's place in the best scores, 0 none, -1 not kept
+    int bestScore;             // the table's best after it
 };
 
 // ---- Command line and data ----
@@ -70,8 +73,36 @@ int ParseOptions(int argc, char** argv, GameOptions* options);
 // Makes the folder that holds Textures/, Models/ and Sound/ the working
 // directory: the working directory itself when it has them, else the program's
 // folder (a build tree), else the installed data folder. When none has them it
-// prints one line naming the places tried and stays where it is.
-void FindGameData();
+// prints one line naming the places tried and returns 0: the game cannot start.
+int FindGameData();
+
+// ---- Best scores ----
+
+enum { kScoresKept = 10 };
+
+struct ScoreEntry {
+    int score;
+    char when[20];   // local date and time, "YYYY-MM-DD HH:MM:SS"
+};
+
+// Best first; a tie keeps the earlier round above.
+struct ScoreTable {
+    ScoreEntry entries[kScoresKept];
+    int count;
+};
+
+// Reads the text of "scores.txt"; 0 when it is not a table this game wrote.
+int ScoresParse(const char* text, size_t size, ScoreTable* table);
+// The file's text for table; its length.
+size_t ScoresFormat(const ScoreTable* table, char* text, size_t size);
+// Puts a round in the table: its place from 1, or 0 when it is not among the ten best.
+int ScoresInsert(ScoreTable* table, int score, const char* when);
+// Adds a finished round to the table in folder, under a lock, written at once;
+// the table after it in table. Its place, 0 when not kept, -1 when the table
+// cannot be written (after one line).
+int KeepScore(const char* folder, int score, ScoreTable* table);
+// --scores: prints the table (or that it is empty); the exit status.
+int PrintScores();
 
 // ---- Keeping and replaying a round ----
 
@@ -81,6 +112,10 @@ int OpenRecordOrReplay(const GameOptions* options);
 
 // A digest of every body's matrix: the table, the balls and the player.
 uint64_t BodyMatrixDigest(const Game* game);
+
+// A round ran to its end: kept in the recording, or checked in a replay. 1 when
+// a replay ends here, with this round.
+int KeepRoundEnd(Game* game);
 
 // Ends the recording or checks the replay; the exit status (0 when neither).
 int FinishRecordOrReplay(const Game* game);

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 enum { kKeyN = 78, kKeyY = 89 };
 static const float kPowerMax = 25.0f;
@@ -109,6 +110,11 @@ void DrawHud(Game* game)
     EndWindowPixels();
 }
 
+static void PrintCentred(Game* game, const char* text, int halfWidth, int y)
+{
+    PrintYellow(game, text, (float)(halfWidth - 4 * (int)std::strlen(text)), (float)y);
+}
+
 // Above the crosshair, centred as the closing screen's lines are, on a dark
 // band that keeps it legible over the bright backboard.
 void DrawPausedLine(Game* game)
@@ -133,6 +139,26 @@ void DrawPausedLine(Game* game)
     PrintYellow(game, kPaused, x, y);
 }
 
+// Below the question, apart from it: the best score and this round's place.
+static void DrawPlaceLines(Game* game, int halfWidth, int y)
+{
+    char line[64];
+    if (game->roundPlace < 0)
+        return;   // the scores are not kept
+    if (game->roundPlace == 1) {
+        PrintCentred(game, "New best score!", halfWidth, y);
+        return;
+    }
+    std::snprintf(line, sizeof line, "Best score: %d", game->bestScore);
+    PrintCentred(game, line, halfWidth, y);
+    if (game->roundPlace > 0)
+        std::snprintf(line, sizeof line, "This round is number %d of the best %d",
+                      game->roundPlace, (int)kScoresKept);
+    else
+        std::snprintf(line, sizeof line, "This round is not among the best %d", (int)kScoresKept);
+    PrintCentred(game, line, halfWidth, y - 16);
+}
+
 // Each line is centred for the font's 8-pixel advance: 4 pixels per character.
 static void DrawClosingScreen(Game* game)
 {
@@ -148,6 +174,7 @@ static void DrawClosingScreen(Game* game)
     PrintYellow(game, "Thanks for playing!", (float)(halfWidth - 76), (float)(halfHeight - 16));
     PrintYellow(game, "You wanna play again? Y/N", (float)(halfWidth - 100),
                 (float)(halfHeight - 32));
+    DrawPlaceLines(game, halfWidth, halfHeight - 56);
     glfwSwapBuffers();
 }
 
@@ -174,6 +201,10 @@ int CheckEndOfRound(Game* game)
     // Exactly 300 seconds still plays on.
     if (!(RoundElapsed(game) > (double)kRoundLength))
         return 0;
+    if (KeepRoundEnd(game)) {
+        game->quitRequested = 1;   // a replay that ends with this round
+        return 0;
+    }
     ConsoleWait(1000);
     DrawClosingScreen(game);
     if (WaitForAnswer()) {

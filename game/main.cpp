@@ -8,7 +8,8 @@ int main(int argc, char** argv)
     int status = ParseOptions(argc, argv, &options);
     if (status != kOptionsPlay)
         return status;
-    FindGameData();
+    if (!FindGameData())
+        return 1;
     if (!OpenRecordOrReplay(&options))
         return 1;
     return GameMain(&options);

@@ -33,6 +33,7 @@ int TakeAnisotropy(GameOptions* options, const char* argument);
 int TakeRecord(GameOptions* options, const char* argument);
 int TakeReplay(GameOptions* options, const char* argument);
 int TakeFast(GameOptions* options, const char*);
+int TakeScores(GameOptions* options, const char*);
 
 const OptionRow OPTIONS[] = {
     {"--window", nullptr, "play in a 640x480 window instead of full screen", TakeWindow},
@@ -40,6 +41,7 @@ const OptionRow OPTIONS[] = {
     {"--record", "FILE", "play and keep every reading of the round(s) in FILE", TakeRecord},
     {"--replay", "FILE", "play FILE back exactly as it was recorded, then check it", TakeReplay},
     {"--fast", nullptr, "with --replay: do not wait for the recorded clock", TakeFast},
+    {"--scores", nullptr, "print the best scores and end", TakeScores},
     {"--help", nullptr, "print this help and end", TakeHelp},
     {"--version", nullptr, "print the version and end", TakeVersion},
 };
@@ -73,6 +75,8 @@ void PrintUsage(void (*print)(const char* line))
     print("");
     print("Keys: W, A, S, D walk; the mouse looks; the right button grabs a ball, the");
     print("left button throws it; P pauses; Esc ends the game.");
+    print("Kept: the best scores, the last round (last.btr) and the best (best.btr) in");
+    print("$XDG_DATA_HOME/balltoss, else ~/.local/share/balltoss.");
     print("Data: Textures/, Models/ and Sound/ are read from the working directory, else");
     print("from the program's folder or its " BALLTOSS_DATA_FROM_PROGRAM ", else from");
     print(BALLTOSS_DATA_DIR ".");
@@ -122,6 +126,11 @@ int TakeReplay(GameOptions* options, const char* argument)
 {
     std::snprintf(options->replayPath, sizeof options->replayPath, "%s", argument);
     return kOptionsPlay;
+}
+
+int TakeScores(GameOptions*, const char*)
+{
+    return PrintScores();
 }
 
 int TakeFast(GameOptions* options, const char*)

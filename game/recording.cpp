@@ -1,14 +1,21 @@
 // recording.cpp -- the game's side of keeping and replaying a round: the
-// recording file, what a recording is checked against
-// (the game's version and its asset files) and how it ends (the final score and
-// every body's matrix).
+// recording files (the player's own, and "last.btr" and "best.btr" in the data
+// folder), what a recording is checked against (the game's version and its
+// asset files), how a round and a recording end (the score and every body's
+// matrix), and the best scores a finished round enters.
 #include "game/game.h"
 
-#include "platform/glfw2/replay.h"
+#include "platform/replay/replay.h"
 #include "platform/newton/newton.h"
 
+#include "platform/files/files.h"
+
+#include <climits>
 #include <cstdio>
 #include <cstring>
+
+// The data folder while the game keeps its rounds and scores; empty when it cannot.
+static char keptFolder[PATH_MAX];
 
 // Every file the game reads at start-up; a replay needs the same ones.
 static const char* const kAssetFiles[] = {
@@ -38,15 +45,23 @@ static uint64_t AssetDigest()
 
 int OpenRecordOrReplay(const GameOptions* options)
 {
-    if (!options->recordPath[0] && !options->replayPath[0])
-        return 1;
     ReplayHeader header;
     std::memset(&header, 0, sizeof header);
     std::snprintf(header.gameVersion, sizeof header.gameVersion, "%s", BALLTOSS_VERSION);
     header.assetDigest = AssetDigest();
-    if (options->recordPath[0])
-        return ReplayStartRecording(options->recordPath, &header);
-    return ReplayStartPlayback(options->replayPath, &header, options->fast);
+    if (options->replayPath[0])
+        return ReplayStartPlayback(options->replayPath, &header, options->fast);
+    if (options->recordPath[0] && !ReplayStartRecording(options->recordPath, &header))
+        return 0;
+    // Every round played is kept as the last one, whatever the options.
+    if (FilesDataFolder(keptFolder, sizeof keptFolder, 1)) {
+        char last[PATH_MAX + 16];
+        std::snprintf(last, sizeof last, "%s/last.btr", keptFolder);
+        ReplayRecordAlso(last, &header);
+    } else {
+        keptFolder[0] = '\0';
+    }
+    return 1;
 }
 
 uint64_t BodyMatrixDigest(const Game* game)
@@ -59,6 +74,22 @@ uint64_t BodyMatrixDigest(const Game* game)
     }
     NewtonBodyGetMatrix(game->player.body, m);
     return ReplayDigest(digest, m, sizeof m);
+}
+
+int KeepRoundEnd(Game* game)
+{
+    game->roundPlace = -1;
+    if (ReplayMode() == 0 && !keptFolder[0])
+        return 0;   // nothing kept: no data folder, nothing recorded
+    ReplayEnd end = {game->player.score, BodyMatrixDigest(game)};
+    if (ReplayMode() == 2 || !keptFolder[0])
+        return ReplayRoundEnd(&end, nullptr);
+    ScoreTable table;
+    game->roundPlace = KeepScore(keptFolder, game->player.score, &table);
+    game->bestScore = table.count > 0 ? table.entries[0].score : game->player.score;
+    char best[PATH_MAX + 16];
+    std::snprintf(best, sizeof best, "%s/best.btr", keptFolder);
+    return ReplayRoundEnd(&end, game->roundPlace == 1 ? best : nullptr);
 }
 
 int FinishRecordOrReplay(const Game* game)

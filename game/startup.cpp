@@ -4,7 +4,7 @@
 
 #include "model/model.h"
 #include "platform/glfw2/glfw2.h"
-#include "platform/glfw2/replay.h"
+#include "platform/replay/replay.h"
 #include "platform/newton/newton.h"
 #include "sound/sound.h"
 
@@ -142,10 +142,8 @@ int GameMain(const GameOptions* options)
     textureAnisotropy = options->anisotropy;
     GameStartUp(game);
     StartRound(game);
-    while (!game->quitRequested) {
-        ReplayBeginPass();
+    while (!game->quitRequested && ReplayBeginPass())
         RunFrame(game);
-    }
     int status = FinishRecordOrReplay(game);
     GameShutDown(game);
     std::free(game);

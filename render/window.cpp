@@ -15,9 +15,11 @@ FramebufferTexture2DProc glFramebufferTexture2DEXTProc = nullptr;
 // A start-up failure of the window: the line, the beep, three seconds to read
 // it (a key ends the wait), then status 1, so that a launcher or a script can
 // tell a game that never started from one the player ended.
-static void WindowFailure(const char* line)
+static void WindowFailure(const char* line, const char* cause = nullptr)
 {
     ConsolePrint(line);
+    if (cause)
+        ConsolePrint(cause);
     ConsoleBeep();
     ConsoleWait(3000);
     std::exit(1);
@@ -31,8 +33,9 @@ void InitWindow(WindowSettings* settings)
     settings->blueBits = 8;
     settings->greenBits = 8;
 
+    // The cause (no DISPLAY, a server that does not answer) in GLFW's own words.
     if (!glfwInit())
-        WindowFailure("Failed to initialize GLFW!");
+        WindowFailure("Failed to initialize GLFW!", Glfw2ErrorText());
     // The same 640 by 480 either way, so the HUD and the projection do not change.
     int mode = settings->windowed ? GLFW_WINDOW : GLFW_FULLSCREEN;
     if (!glfwOpenWindow(settings->width, settings->height, settings->redBits,

@@ -1,6 +1,7 @@
 // console.cpp -- console lines, bell and key-interruptible wait (POSIX terminal).
 #include "platform/console/console.h"
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -41,16 +42,19 @@ void ConsoleSleep(int milliseconds)
 // The terminal as it was before the wait, for the signal handler: a Ctrl+C or
 // a kill during the wait must not leave the player's shell without echo.
 static termios savedTerminal;
-static const int kRestoringSignals[] = {SIGINT, SIGTERM};
-static const int kRestoringSignalCount = 2;
+static const int kRestoringSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+static const int kRestoringSignalCount = 4;
 static struct sigaction previousActions[kRestoringSignalCount];
 
-// Puts the terminal back, then ends the program as the signal asks: the
-// handler resets itself to the default action on entry (SA_RESETHAND), and the
-// signal raised again is delivered as soon as the handler returns.
+// Puts the terminal back, then hands the signal to whatever took it before the
+// wait (the recording's last flush, or the default: the program ends by it);
+// the signal raised again is delivered as soon as this handler returns.
 static void RestoreTerminalAndEnd(int signalNumber)
 {
     tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+    for (int i = 0; i < kRestoringSignalCount; ++i)
+        if (kRestoringSignals[i] == signalNumber)
+            sigaction(signalNumber, &previousActions[i], nullptr);
     raise(signalNumber);
 }
 
@@ -58,7 +62,6 @@ static void CatchEndingSignals()
 {
     struct sigaction action = {};
     action.sa_handler = RestoreTerminalAndEnd;
-    action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
     // A signal the program was started to ignore stays ignored.
     for (int i = 0; i < kRestoringSignalCount; ++i) {
@@ -74,9 +77,20 @@ static void ReleaseEndingSignals()
         sigaction(kRestoringSignals[i], &previousActions[i], nullptr);
 }
 
+// Only the terminal's foreground job may change its settings: a game started
+// with & would otherwise be stopped by SIGTTOU at the end of a round.
+// A terminal that is not the program's controlling one cannot stop it.
+static bool OwnsTerminal()
+{
+    if (!isatty(STDIN_FILENO))
+        return false;
+    pid_t foreground = tcgetpgrp(STDIN_FILENO);
+    return foreground < 0 ? errno == ENOTTY : foreground == getpgrp();
+}
+
 int ConsoleWait(int milliseconds)
 {
-    if (!isatty(STDIN_FILENO)) {
+    if (!OwnsTerminal()) {
         ConsoleSleep(milliseconds);
         return 0;
     }

@@ -13,9 +13,9 @@ void ConsoleError(const char* line);
 void ConsoleBeep();
 
 // Waits up to milliseconds; a key pressed in the console ends the wait early.
-// Without a terminal it simply waits. Returns 1 when a key ended it. A SIGINT or
-// SIGTERM during the wait puts the terminal back as it was, then ends the program
-// by that signal.
+// Without a terminal, or in the background of one, it simply waits. Returns 1
+// when a key ended it. A SIGINT, SIGTERM, SIGHUP or SIGQUIT during the wait puts
+// the terminal back as it was, then ends the program by that signal.
 int ConsoleWait(int milliseconds);
 
 // Sleeps for the given milliseconds without looking at the console.

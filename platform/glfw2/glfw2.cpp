@@ -2,7 +2,7 @@
 // virtual cursor and the scripted stand-ins for tests.
 #define GLFW2_NO_USING
 #include "platform/glfw2/glfw2.h"
-#include "platform/glfw2/replay.h"
+#include "platform/replay/replay.h"
 
 // GLFW 3 gives GLFW_ICONIFIED another value, as a window attribute.
 static const int kParamIconified = GLFW_ICONIFIED;
@@ -189,12 +189,19 @@ int glfwOpenWindow(int width, int height, int redBits, int greenBits, int blueBi
 
 void glfwSwapInterval(int interval) { ::glfwSwapInterval(interval); }
 
-// What every poll does once the window's events are in.
+static int LiveKey(int key);
+
+// What every poll does once the window's events are in. A replay reads Esc and
+// the window's close from the recording; the player's own, read here live,
+// stop it.
 static void EndPoll()
 {
     if (theScript.onPoll)
         theScript.onPoll(theScript.user);
     LatchPoll();
+    if (ReplayMode() == 2 &&
+        (LiveKey(GLFW_KEY_ESC) || (theWindow && ::glfwWindowShouldClose(theWindow))))
+        ReplayRequestStop();
 }
 
 void glfwPollEvents()
@@ -341,6 +348,13 @@ void glfwTerminate()
 }
 
 } // namespace glfw2
+
+const char* Glfw2ErrorText()
+{
+    const char* description = nullptr;
+    ::glfwGetError(&description);
+    return description ? description : "GLFW gave no reason";
+}
 
 void Glfw2KeyEvent(int key, int action)
 {

@@ -66,6 +66,10 @@ int glfwLoadTexture2D(const char* fileName, int flags);
 using namespace glfw2;
 #endif
 
+// GLFW's own description of its latest error ("X11: The DISPLAY environment
+// variable is missing"), or a line saying it gave none.
+const char* Glfw2ErrorText();
+
 // A stand-in for the clock and the input, for tests.
 struct Glfw2Script {
     int active;                 // nonzero: time, keys, buttons and cursor below are used

@@ -165,6 +165,8 @@ e2e_start_game() {
         envs+=(LD_PRELOAD="$FAKETIME_LIB" FAKETIME_TIMESTAMP_FILE="$E2E_TMP/clock"
                FAKETIME_CACHE_DURATION=1)
     fi
+    # What the game keeps (scores, rounds, settings) stays in this run's folder.
+    envs+=(XDG_DATA_HOME="$E2E_TMP/data" XDG_CONFIG_HOME="$E2E_TMP/config")
     # Settings for the game alone (sanitizer options, say), NAME=VALUE each.
     envs+=(${GAME_ENV[@]+"${GAME_ENV[@]}"})
     GAME_OUT="$E2E_TMP/$name.out"

@@ -6,7 +6,7 @@
 #   wave driver: the HUD score read from screenshots climbs to the recorded
 #   score, the closing screen shows it, each win jingle is heard, and the game
 #   says "replay verified".
-# random: 60 s of random mouse and keys recorded with --record, replayed twice
+# random: 60 s of random mouse, keys and pauses recorded with --record, replayed twice
 #   with --fast: both verified, with the same digest.
 # damaged: that recording damaged at one random byte, 20 times: one line and
 #   exit status 1 each, never a crash.
@@ -109,6 +109,7 @@ random_input() {
         4 | 5) e2e_hold_key "$(echo w a s d | cut -d' ' -f$((RANDOM % 4 + 1)))" 0.$((RANDOM % 9 + 1)) ;;
         6) xdotool click 3 ;;
         7) xdotool click 1 ;;
+        8) xdotool key p; sleep 0.$((RANDOM % 9 + 1)); xdotool key p ;;
         *) sleep 0.$((RANDOM % 5 + 1)) ;;
         esac
     done

@@ -4,7 +4,7 @@
 # mouse input, and judges it by screenshots, its console output, its exit status
 # and a recording of its sound.
 #   bash tests/e2e/run_e2e.sh <balltoss binary> <e2e_wavscan binary> [case ...]
-# Cases: startup walk throw click closing desktop assets (the default).
+# Cases: startup walk throw click closing kept desktop assets (the default).
 # startup runs on a bare X server, as a kiosk would run the game; the others
 # under a window manager (openbox), as players have.
 set -u
@@ -395,11 +395,12 @@ case_desktop() {
 
 # ---- the end of the round --------------------------------------------------
 
-# The closing screen: black, with yellow text only in the middle rows.
+# The closing screen: black, with yellow text only in the middle rows (the
+# question, then the best score and the round's place below it).
 closing_screen_shown() {
     e2e_shot "$1"
     [ "$(e2e_count "$1" 640x200+0+0 'r+g+b>0.03')" -eq 0 ] &&
-        [ "$(e2e_count "$1" 640x200+0+280 'r+g+b>0.03')" -eq 0 ] &&
+        [ "$(e2e_count "$1" 640x160+0+320 'r+g+b>0.03')" -eq 0 ] &&
         [ "$(e2e_count "$1" $MIDDLE_ROWS "$YELLOW")" -gt 300 ]
 }
 
@@ -432,6 +433,7 @@ case_closing() {
         e2e_check "centred line reads $line" centred_line closing_1 $row "$line"
         row=$((row + 16))
     done
+    e2e_check "the first round kept is the best" centred_line closing_1 288 "New best score!"
     # The screen waits, the N of the play forgotten: nothing changes while no answer comes.
     sleep 3
     e2e_shot closing_2
@@ -456,9 +458,72 @@ case_closing() {
     sleep 0.5
     e2e_clock_rate 60
     e2e_check "the new round ends on the closing screen too" wait_closing_screen closing_3 30 || return
+    e2e_check "a tie: the best score" centred_line closing_3 288 "Best score: 0"
+    e2e_check "a tie goes below the first" centred_line closing_3 304 "This round is number 2 of the best 10"
     sleep 3
     e2e_check "the game waits on the closing screen" game_alive
     ends_cleanly n N
+    kept_rounds
+}
+
+# What the two rounds left: both in the table, the session in last.btr and
+# the first round alone in best.btr, each replayed to "replay verified".
+kept_rounds() {
+    local scores
+    scores=$(XDG_DATA_HOME="$E2E_TMP/data" "$GAME" --scores)
+    e2e_log "    --scores: $(echo "$scores" | tr '\n' '|')"
+    e2e_check "--scores lists both rounds" test "$(echo "$scores" | grep -cE '^ *[12]\. +0  [0-9-]{10} [0-9:]{8}$')" = 2
+    local kept
+    for kept in last best; do
+        # The closing screen's wait polls every millisecond of real time; at
+        # sixty times the clock it polled a great many times, and the replay
+        # polls as often: its sleeps are sped up the same way.
+        GAME_ARGS=(--replay "$E2E_TMP/data/balltoss/$kept.btr" --fast)
+        e2e_start_game "replay_$kept" -clock 100 "$ROOT"
+        e2e_check "$kept.btr: the replay ends" e2e_wait_exit 120 || return
+        e2e_log "    $(cat "$GAME_OUT")"
+        e2e_check "$kept.btr: replay verified, status 0" grep -q "^replay verified" "$GAME_OUT"
+        e2e_check "$kept.btr: exit status 0" game_exited_zero
+    done
+}
+
+# ---- a round that does not end well -----------------------------------------------
+
+# Killed mid-round, the game leaves last.btr replaying to its cut; Esc stops
+# that replay at once; a damaged scores file is moved aside for a new table.
+case_kept() {
+    e2e_log "kept: a game killed mid-round, its last round replayed and stopped with Esc; damaged scores"
+    GAME_ARGS=()
+    e2e_start_game killed "$ROOT"
+    e2e_check "window opens" e2e_wait_window 60 || return
+    sleep 4
+    kill -KILL "$GAME_PID"
+    wait "$GAME_PID" 2>/dev/null
+    GAME_PID=""
+    local last="$E2E_TMP/data/balltoss/last.btr"
+    GAME_ARGS=(--replay "$last" --fast)
+    e2e_start_game killed_replay "$ROOT"
+    e2e_check "the killed round's replay ends" e2e_wait_exit 120 || return
+    e2e_log "    $(cat "$GAME_OUT")"
+    e2e_check "it replays to its cut, status 0" game_exited_zero
+    e2e_check "one line: cut short at pass N" console_is \
+        "$(grep -oE '^replay ended: the recording was cut short at pass [1-9][0-9]*$' "$GAME_OUT")" 1
+    GAME_ARGS=(--replay "$last")
+    e2e_start_game esc_replay "$ROOT"
+    e2e_check "the replay's window opens" e2e_wait_window 60 || return
+    sleep 1
+    xdotool key Escape
+    e2e_check "Esc ends the replay at once" e2e_wait_exit 5 || return
+    e2e_check "Esc: exit status 0" game_exited_zero
+    e2e_check "Esc: one line, stopped at pass N of M" console_is \
+        "$(grep -oE '^replay stopped at pass [1-9][0-9]* of [1-9][0-9]*$' "$GAME_OUT")" 1
+    printf 'not a table\n' >"$E2E_TMP/data/balltoss/scores.txt"
+    local out
+    out=$(XDG_DATA_HOME="$E2E_TMP/data" "$GAME" --scores)
+    e2e_log "    --scores: $(echo "$out" | tr '\n' '|')"
+    e2e_check "damaged scores: one line naming where it went, then an empty table" \
+        test "$(echo "$out" | grep -c 'moved to .*scores.txt.damaged-')" = 1
+    e2e_check "damaged scores: kept, not deleted" grep -q "not a table" "$E2E_TMP"/data/balltoss/scores.txt.damaged-*
 }
 
 # ---- missing and damaged assets ---------------------------------------------------
@@ -505,7 +570,7 @@ case_assets() {
 # ---- run -------------------------------------------------------------------------
 
 cases=("$@")
-[ ${#cases[@]} -eq 0 ] && cases=(startup walk throw click closing desktop assets)
+[ ${#cases[@]} -eq 0 ] && cases=(startup walk throw click closing kept desktop assets)
 e2e_start_display || exit 1
 e2e_log "display $DISPLAY, scratch $E2E_TMP"
 ran=0

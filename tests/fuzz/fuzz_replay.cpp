@@ -2,7 +2,7 @@
 // whole recording or refused with a reason; never a crash. Each input is read
 // twice: as it is, and with its file digest made right, so that the fuzzer
 // reaches the readings behind the digest.
-#include "platform/glfw2/replay.h"
+#include "platform/replay/replay.h"
 
 #include <cstdint>
 #include <cstring>

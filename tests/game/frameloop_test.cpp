@@ -2,7 +2,7 @@
 // clock against a real physics world.
 #include "game/game.h"
 #include "platform/glfw2/glfw2.h"
-#include "platform/glfw2/replay.h"
+#include "platform/replay/replay.h"
 #include "platform/newton/newton.h"
 
 #include <cstdio>

@@ -6,7 +6,7 @@
 //   recordround tests/e2e/round.btr
 #include "game/game.h"
 #include "platform/glfw2/glfw2.h"
-#include "platform/glfw2/replay.h"
+#include "platform/replay/replay.h"
 #include "platform/newton/newton.h"
 #include "tools/scriptedplay/scriptedplay.h"
 
@@ -234,6 +234,10 @@ int main(int argc, char** argv)
     Script()->mouseX = 320;
     Script()->mouseY = 240;
     Script()->onPoll = AnswerNoAfterAWhile;
+    // The recorder's round is no player's: its scores and last round go to a scratch folder.
+    char scratch[] = "/tmp/recordround.XXXXXX";
+    if (mkdtemp(scratch))
+        setenv("XDG_DATA_HOME", scratch, 1);
     static GameOptions options;
     std::snprintf(options.recordPath, sizeof options.recordPath, "%s", argv[1]);
     if (!OpenRecordOrReplay(&options))
