@@ -49,6 +49,7 @@ SceneView GameSceneView(Game* game)
 static void DrawScene(Game* game)
 {
     SceneView view = GameSceneView(game);
+    BeginGameFrame(&game->window);
     RenderScene(&view);
 }
 
@@ -84,5 +85,6 @@ void RunFrame(Game* game)
         return;   // a new round began: its first pass starts at once
     if (QuitAsked())
         game->quitRequested = 1;
+    PresentGameFrame(&game->window);
     glfwSwapBuffers();
 }

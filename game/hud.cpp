@@ -118,18 +118,21 @@ static void DrawClosingScreen(Game* game)
     int length = std::snprintf(finalScore, sizeof finalScore, "Your final score was %d",
                                game->player.score);
 
+    BeginGameFrame(&game->window);
     glClear(GL_COLOR_BUFFER_BIT);
     PrintYellow(game, "TIME'S UP!!!", (float)(halfWidth - 48), (float)(halfHeight + 16));
     PrintYellow(game, finalScore, (float)(halfWidth - 4 * length), (float)halfHeight);
     PrintYellow(game, "Thanks for playing!", (float)(halfWidth - 76), (float)(halfHeight - 16));
     PrintYellow(game, "You wanna play again? Y/N", (float)(halfWidth - 100),
                 (float)(halfHeight - 32));
+    PresentGameFrame(&game->window);
     glfwSwapBuffers();
 }
 
 // Blocks until Y or N; N wins when both are down. 1 for yes. Closing the
-// window answers no: the game ends as it does from play.
-static int WaitForAnswer()
+// window answers no: the game ends as it does from play. A window resized
+// meanwhile gets the screen drawn again at its new size.
+static int WaitForAnswer(Game* game)
 {
     for (;;) {
         if (!glfwGetWindowParam(GLFW_OPENED))
@@ -141,6 +144,8 @@ static int WaitForAnswer()
         if (yes)
             return 1;
         glfwPollEvents();
+        if (GameFrameOutdated())
+            DrawClosingScreen(game);
         ConsoleSleep(1);
     }
 }
@@ -152,7 +157,7 @@ int CheckEndOfRound(Game* game)
         return 0;
     ConsoleWait(1000);
     DrawClosingScreen(game);
-    if (WaitForAnswer()) {
+    if (WaitForAnswer(game)) {
         StartRound(game);
         return 1;
     }

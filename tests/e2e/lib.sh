@@ -180,7 +180,7 @@ e2e_start_game() {
 e2e_wait_window() {
     local limit=${1:-60} i
     for i in $(seq $((limit * 5))); do
-        GAME_WINDOW=$(xdotool search --onlyvisible --class GLFW-Application 2>/dev/null | head -n1)
+        GAME_WINDOW=$(xdotool search --onlyvisible --class balltoss 2>/dev/null | head -n1)
         # Under a window manager the window may first show framed, then fill the screen.
         [ -n "$GAME_WINDOW" ] && xdotool getwindowgeometry "$GAME_WINDOW" 2>/dev/null |
             grep -q 'Position: 0,0' && return 0
@@ -190,7 +190,7 @@ e2e_wait_window() {
         fi
         sleep 0.2
     done
-    e2e_log "    no window shown after $limit s; the game is $(awk '/^State/ { print $2 $3 }' "/proc/$GAME_PID/status"), waiting in $(cat "/proc/$GAME_PID/wchan"); windows of its class: $(xdotool search --class GLFW-Application | wc -l)"
+    e2e_log "    no window shown after $limit s; the game is $(awk '/^State/ { print $2 $3 }' "/proc/$GAME_PID/status"), waiting in $(cat "/proc/$GAME_PID/wchan"); windows of its class: $(xdotool search --class balltoss | wc -l)"
     e2e_shot no_window
     return 1
 }
@@ -209,7 +209,7 @@ e2e_wait_exit() {
     done
     # What the game was doing, for the log: a hang, a lost focus, a minimised window.
     local window
-    window=$(xdotool search --class GLFW-Application 2>/dev/null | head -n1)
+    window=$(xdotool search --class balltoss 2>/dev/null | head -n1)
     e2e_log "    still running after $limit s: $(awk '/^State/ { print $2 $3 }' "/proc/$GAME_PID/status"), waiting in $(cat "/proc/$GAME_PID/wchan"); focus on $(xdotool getwindowfocus 2>/dev/null), the game's window ${window:-none} $(xprop -id "${window:-0}" WM_STATE _NET_WM_STATE 2>/dev/null | tr '\n' ' ')"
     e2e_shot not_ended
     return 1
