@@ -263,6 +263,48 @@ e2e_shot() {
     import -window root "$E2E_TMP/$1.png"
 }
 
+# The game's window alone, its client area without the frame.
+e2e_window_shot() {
+    import -window "$GAME_WINDOW" "$E2E_TMP/$1.png"
+}
+
+# ---- the picture on a screen or window of another size ----------------------
+
+# The bounds of what is not black in a shot, "x y width height": the game's
+# picture between the black bars. (A black frame round the shot first, so
+# that a picture without bars is not trimmed by the colour of its corner.)
+lit_box() {
+    convert "$E2E_TMP/$1.png" -bordercolor black -border 1 -fuzz 2% -trim \
+        -format '%X %Y %w %h' info: 2>/dev/null | tr -d '+' | awk '{ print $1 - 1, $2 - 1, $3, $4 }'
+}
+
+# The picture in a shot is 4:3 within a pixel, centred within a pixel, and
+# reaches two opposite edges of the shot.
+picture_fits() {
+    local size box
+    size=$(identify -format '%w %h' "$E2E_TMP/$1.png")
+    box=$(lit_box "$1")
+    e2e_log "    $1: ${size/ /x}, the picture at $box"
+    [ -n "$box" ] && awk -v s="$size" -v b="$box" 'BEGIN { split(s, f); split(b, p)
+        W = f[1]; H = f[2]; x = p[1]; y = p[2]; w = p[3]; h = p[4]
+        shape = w * 3 - h * 4; if (shape < 0) shape = -shape
+        across = x - (W - x - w); if (across < 0) across = -across
+        down = y - (H - y - h); if (down < 0) down = -down
+        edges = (x == 0 && w == W) || (y == 0 && h == H)
+        exit !(shape <= 4 && across <= 1 && down <= 1 && edges) }'
+}
+
+# The picture of shot $1, cut from its bars and taken back to 640x480, as shot
+# $2: every check made on a 640x480 screen reads it. Where nothing is lit (the
+# closing screen's corners) the box comes from shot $3.
+e2e_unscale() {
+    local box x y w h
+    box=$(lit_box "${3:-$1}")
+    read -r x y w h <<<"$box"
+    convert "$E2E_TMP/$1.png" -crop "${w}x${h}+${x}+${y}" +repage -filter triangle \
+        -resize '640x480!' "$E2E_TMP/$2.png"
+}
+
 # Number of pixels in a region (WxH+X+Y, rows from the top) of a shot that
 # satisfy an ImageMagick -fx condition on r, g, b (0 to 1).
 e2e_count() {
