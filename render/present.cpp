@@ -140,6 +140,25 @@ static void DrawPictureQuad()
     }
 }
 
+// Black beside the box only: the box itself is drawn over in full.
+static void ClearBars(const PictureBox& box)
+{
+    glEnable(GL_SCISSOR_TEST);
+    if (box.x > 0) {
+        glScissor(0, 0, box.x, frameHeight);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glScissor(box.x + box.width, 0, frameWidth - box.x - box.width, frameHeight);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    if (box.y > 0) {
+        glScissor(0, 0, frameWidth, box.y);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glScissor(0, box.y + box.height, frameWidth, frameHeight - box.y - box.height);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    glDisable(GL_SCISSOR_TEST);
+}
+
 void PresentGameFrame(const WindowSettings* settings)
 {
     if (!pictureFramebuffer)
@@ -149,10 +168,9 @@ void PresentGameFrame(const WindowSettings* settings)
     glBindFramebufferEXTProc(GL_FRAMEBUFFER_EXT, 0);
     glPushAttrib(GL_ENABLE_BIT | GL_VIEWPORT_BIT | GL_TEXTURE_BIT | GL_COLOR_BUFFER_BIT |
                  GL_SCISSOR_BIT | GL_CURRENT_BIT);
-    glDisable(GL_SCISSOR_TEST);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
     PictureBox box = FitPicture(settings, frameWidth, frameHeight);
+    ClearBars(box);
     glViewport(box.x, box.y, box.width, box.height);
     DrawPictureQuad();
     glPopAttrib();
