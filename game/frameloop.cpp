@@ -56,6 +56,7 @@ SceneView GameSceneView(Game* game)
 static void DrawScene(Game* game)
 {
     SceneView view = GameSceneView(game);
+    BeginGameFrame(&game->window);
     RenderScene(&view);
 }
 
@@ -69,11 +70,13 @@ static void ShowPausedFrame(Game* game)
     game->roundStartTime += now - game->lastStepTime;
     game->lastStepTime = now;
     if (!game->iconified) {
+        BeginGameFrame(&game->window);
         SceneView view = GameSceneView(game);
         view.frozen = 1;
         RenderScene(&view);
         DrawHud(game);
         DrawPausedLine(game);
+        PresentGameFrame(&game->window);
         glfwSwapBuffers();
     }
     glfwWaitEventsTimeout(0.1);
@@ -103,5 +106,6 @@ void RunFrame(Game* game)
         return;   // a new round began: its first pass starts at once
     if (QuitAsked())
         game->quitRequested = 1;
+    PresentGameFrame(&game->window);
     glfwSwapBuffers();
 }

@@ -168,6 +168,7 @@ static void DrawClosingScreen(Game* game)
     int length = std::snprintf(finalScore, sizeof finalScore, "Your final score was %d",
                                game->player.score);
 
+    BeginGameFrame(&game->window);
     glClear(GL_COLOR_BUFFER_BIT);
     PrintYellow(game, "TIME'S UP!!!", (float)(halfWidth - 48), (float)(halfHeight + 16));
     PrintYellow(game, finalScore, (float)(halfWidth - 4 * length), (float)halfHeight);
@@ -175,12 +176,14 @@ static void DrawClosingScreen(Game* game)
     PrintYellow(game, "You wanna play again? Y/N", (float)(halfWidth - 100),
                 (float)(halfHeight - 32));
     DrawPlaceLines(game, halfWidth, halfHeight - 56);
+    PresentGameFrame(&game->window);
     glfwSwapBuffers();
 }
 
 // Blocks until Y or N; N wins when both are down. 1 for yes. Closing the
-// window answers no: the game ends as it does from play.
-static int WaitForAnswer()
+// window answers no: the game ends as it does from play. A window resized
+// meanwhile gets the screen drawn again at its new size.
+static int WaitForAnswer(Game* game)
 {
     for (;;) {
         if (!glfwGetWindowParam(GLFW_OPENED))
@@ -192,6 +195,8 @@ static int WaitForAnswer()
         if (yes)
             return 1;
         glfwPollEvents();
+        if (GameFrameOutdated())
+            DrawClosingScreen(game);
         ConsoleSleep(1);
     }
 }
@@ -207,7 +212,7 @@ int CheckEndOfRound(Game* game)
     }
     ConsoleWait(1000);
     DrawClosingScreen(game);
-    if (WaitForAnswer()) {
+    if (WaitForAnswer(game)) {
         StartRound(game);
         return 1;
     }

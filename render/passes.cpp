@@ -82,7 +82,7 @@ void RenderDepthPass(const SceneView* view)
     glEnable(GL_CULL_FACE);
     glShadeModel(GL_SMOOTH);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glBindFramebufferEXTProc(GL_FRAMEBUFFER_EXT, 0);
+    glBindFramebufferEXTProc(GL_FRAMEBUFFER_EXT, pictureFramebuffer);
 }
 
 // This pass's mouse look turns the view frame, then the camera sits at the eye.

@@ -9,16 +9,19 @@
 
 // ---- Window and GL context ----
 
-// The requested window: 640 by 480, 8 bits per colour channel.
+// The requested window: 640 by 480, 8 bits per colour channel. Width and
+// height are the game's picture, whatever the window's size.
 struct WindowSettings {
     int width, height;
     int redBits, blueBits, greenBits;   // stored red, blue, green
     int windowed;   // set before InitWindow: nonzero plays in a window, 0 full screen
 };
 
-// Opens the window (full screen unless windowed is set) and sets the GL state
-// every pass starts from. On failure prints its line, beeps, waits 3 s (a console
-// key ends it early) and ends the program with exit status 1.
+// Opens the window (full screen at the monitor's own mode unless windowed is
+// set; a window can be resized), titled "Ball Toss" with the game's icon where
+// the data folder or the installation has it, and sets the GL state every pass
+// starts from. On failure prints its line, beeps, waits 3 s (a console key ends
+// it early) and ends the program with exit status 1.
 void InitWindow(WindowSettings* settings);
 
 // The framebuffer-object entry points, looked up once after InitWindow. Null
@@ -34,6 +37,36 @@ extern FramebufferTexture2DProc glFramebufferTexture2DEXTProc;
 void LoadFramebufferProcs();
 // 1 when all three framebuffer entry points were found.
 int FramebufferProcsLoaded();
+
+// ---- The picture on a window of any size ----
+
+// The framebuffer this frame's picture is drawn into: 0 (the window itself) or
+// the off-screen target of the picture's size. Passes that bind a framebuffer
+// of their own bind this one again when they are done.
+extern GLuint pictureFramebuffer;
+
+// Where the picture shows in a window framebuffer of width by height pixels:
+// the largest box of the picture's shape, centred, in pixels from the
+// bottom-left corner.
+struct PictureBox {
+    int x, y, width, height;
+};
+PictureBox FitPicture(const WindowSettings* settings, int width, int height);
+
+// Starts a frame of the picture (settings' width by height): straight into the
+// window when its framebuffer is that size or framebuffer objects are missing,
+// else into the off-screen target (made on first need). Sets the viewport.
+void BeginGameFrame(const WindowSettings* settings);
+
+// Just before the buffer swap: scales the off-screen picture into its box in
+// the window with linear filtering, black beside it. Nothing when the frame
+// went straight to the window. Leaves the window's framebuffer bound and every
+// other GL state as it found it.
+void PresentGameFrame(const WindowSettings* settings);
+
+// 1 when the window's framebuffer changed size since the latest
+// BeginGameFrame, so that a picture held on screen should be shown again.
+int GameFrameOutdated();
 
 // ---- Lighting ----
 

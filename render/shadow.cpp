@@ -75,7 +75,7 @@ static void CreateShadowFramebuffer(GLuint texture)
     // Depth only: no colour is drawn or read while this framebuffer is bound.
     glDrawBuffer(GL_NONE);
     glReadBuffer(GL_NONE);
-    glBindFramebufferEXTProc(GL_FRAMEBUFFER_EXT, 0);
+    glBindFramebufferEXTProc(GL_FRAMEBUFFER_EXT, pictureFramebuffer);
 }
 
 void InitShadowMap(GLuint* texture)

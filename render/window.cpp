@@ -25,6 +25,18 @@ static void WindowFailure(const char* line, const char* cause = nullptr)
     std::exit(1);
 }
 
+// The icon the asset generator makes, from the data folder: in the source tree
+// (or the build tree's link to it), else where an installation keeps it beside
+// its data folder. Without one the desktop shows its default.
+static void SetWindowIcon()
+{
+    static const char* const places[] = {"desktop/balltoss.png",
+                                         "../icons/hicolor/128x128/apps/balltoss.png"};
+    for (const char* place : places)
+        if (glfwLoadWindowIcon(place))
+            return;
+}
+
 void InitWindow(WindowSettings* settings)
 {
     settings->width = 640;
@@ -36,13 +48,16 @@ void InitWindow(WindowSettings* settings)
     // The cause (no DISPLAY, a server that does not answer) in GLFW's own words.
     if (!glfwInit())
         WindowFailure("Failed to initialize GLFW!", Glfw2ErrorText());
-    // The same 640 by 480 either way, so the HUD and the projection do not change.
+    // The same 640 by 480 picture either way, so the HUD and the projection do
+    // not change; BeginGameFrame and PresentGameFrame fit it to the window.
     int mode = settings->windowed ? GLFW_WINDOW : GLFW_FULLSCREEN;
     if (!glfwOpenWindow(settings->width, settings->height, settings->redBits,
                         settings->greenBits, settings->blueBits, 8, 32, 0, mode)) {
         glfwTerminate();
         WindowFailure("Failed to create OpenGL context... ending");
     }
+    glfwSetWindowTitle("Ball Toss");
+    SetWindowIcon();
     glfwSwapInterval(1);
 
     glViewport(0, 0, settings->width, settings->height);

@@ -1,11 +1,14 @@
 // frame_bench.cpp -- how many whole passes of the game (physics steps, the
 // three passes, the HUD and the swap) run per second at 640 x 480, with shadows
-// and without; also the drawing alone.
+// and without, and on a 1920 x 1080 full screen, where the picture is scaled
+// into it; also the drawing alone. For the scaled frame to show whole, run it
+// on a screen of at least 1920 x 1080 (xvfb-run -s "-screen 0 1920x1080x24").
 #include "game/game.h"
 #include "platform/glfw2/glfw2.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdlib>
+#include <unistd.h>
 
 static const double kFrameTime = 1.0 / 60.0;   // scripted time per pass: six physics steps
 
@@ -25,6 +28,8 @@ static Game* StartedGame(int* shadowsFound)
         script->mouseX = 320;
         script->mouseY = 240;
         game = (Game*)std::calloc(1, sizeof(Game));
+        // A window, so that each benchmark can give it the size it measures.
+        game->window.windowed = 1;
         GameStartUp(game);
         found = shadowsEnabled;
         StartRound(game);
@@ -53,11 +58,30 @@ static bool ChooseShadows(benchmark::State& state, int found)
     return true;
 }
 
+// Gives the window this height and the width of its screen shape: 480 the
+// picture's own 640 x 480, 1080 a 1920 x 1080 full screen.
+static bool SizeWindow(benchmark::State& state, int height)
+{
+    int width = height == 480 ? 640 : height * 16 / 9;
+    glfwSetWindowSize(width, height);
+    int w = 0, h = 0;
+    for (int i = 0; i < 500 && (w != width || h != height); ++i) {
+        glfwPollEvents();
+        glfwGetFramebufferSize(&w, &h);
+        usleep(2000);
+    }
+    glfwSwapBuffers();   // the driver takes the new size at a swap
+    if (w == width && h == height)
+        return true;
+    state.SkipWithError("the window could not be given its size");
+    return false;
+}
+
 static void BM_WholeFrame(benchmark::State& state)
 {
     int found = 0;
     Game* game = StartedGame(&found);
-    if (!ChooseShadows(state, found))
+    if (!ChooseShadows(state, found) || !SizeWindow(state, (int)state.range(1)))
         return;
     for (auto _ : state) {
         Glfw2GetScript()->time += kFrameTime;
@@ -69,15 +93,36 @@ static void BM_WholeFrame(benchmark::State& state)
                                                benchmark::Counter::kIsRate);
     shadowsEnabled = found;
 }
-BENCHMARK(BM_WholeFrame)->ArgName("shadows")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)
-    ->UseRealTime()->MinTime(3.0);
+// The plain and the scaled frame one after the other, so that a busy machine
+// slows both alike: compare them as a ratio.
+BENCHMARK(BM_WholeFrame)->ArgNames({"shadows", "height"})->Args({1, 480})->Args({1, 1080})
+    ->Args({0, 480})->Args({0, 1080})->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+
+// What scaling adds to a frame on a 1920 x 1080 full screen: the picture's
+// target bound, the scaling pass and the swap of the larger window, with no
+// scene drawn (height:480 is the swap alone at the picture's own size).
+static void BM_ScalingOnly(benchmark::State& state)
+{
+    int found = 0;
+    Game* game = StartedGame(&found);
+    if (!SizeWindow(state, (int)state.range(0)))
+        return;
+    for (auto _ : state) {
+        BeginGameFrame(&game->window);
+        PresentGameFrame(&game->window);
+        glfwSwapBuffers();
+        glFinish();
+    }
+}
+BENCHMARK(BM_ScalingOnly)->ArgName("height")->Arg(480)->Arg(1080)
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 // The scene passes and the HUD alone, without physics or the swap.
 static void BM_DrawOnly(benchmark::State& state)
 {
     int found = 0;
     Game* game = StartedGame(&found);
-    if (!ChooseShadows(state, found))
+    if (!ChooseShadows(state, found) || !SizeWindow(state, 480))
         return;
     SceneView view = GameSceneView(game);
     for (auto _ : state) {

@@ -2,6 +2,7 @@
 // virtual cursor and the scripted stand-ins for tests.
 #define GLFW2_NO_USING
 #include "platform/glfw2/glfw2.h"
+#include "platform/glfw2/glfw2_icon.h"
 #include "platform/replay/replay.h"
 
 // GLFW 3 gives GLFW_ICONIFIED another value, as a window attribute.
@@ -138,6 +139,23 @@ static void OnIconify(GLFWwindow*, int iconified)
         Regained();
 }
 
+// A new size moves the window's centre, where GLFW keeps a disabled pointer:
+// the jump there is no look.
+static void OnWindowSize(GLFWwindow*, int, int)
+{
+    Regained();
+}
+
+// ---- the framebuffer's size ----
+// Kept from the events, so that reading it every pass asks the window system nothing.
+static int framebufferWidth, framebufferHeight;
+
+static void OnFramebufferSize(GLFWwindow*, int width, int height)
+{
+    framebufferWidth = width;
+    framebufferHeight = height;
+}
+
 static void SetInputCallbacks(GLFWwindow* window)
 {
     ::glfwSetKeyCallback(window, OnKey);
@@ -146,6 +164,8 @@ static void SetInputCallbacks(GLFWwindow* window)
     ::glfwSetCursorEnterCallback(window, OnCursorEnter);
     ::glfwSetWindowFocusCallback(window, OnFocus);
     ::glfwSetWindowIconifyCallback(window, OnIconify);
+    ::glfwSetWindowSizeCallback(window, OnWindowSize);
+    ::glfwSetFramebufferSizeCallback(window, OnFramebufferSize);
 }
 
 static bool CursorDisabled()
@@ -178,12 +198,56 @@ int glfwOpenWindow(int width, int height, int redBits, int greenBits, int blueBi
     ::glfwWindowHint(GLFW_ALPHA_BITS, alphaBits);
     ::glfwWindowHint(GLFW_DEPTH_BITS, depthBits);
     ::glfwWindowHint(GLFW_STENCIL_BITS, stencilBits);
-    GLFWmonitor* monitor = mode == GLFW_FULLSCREEN ? ::glfwGetPrimaryMonitor() : nullptr;
+    // GLFW 3 would name the class after the title; the menu entry and the task
+    // bar match the window by this one.
+    ::glfwWindowHintString(GLFW_X11_CLASS_NAME, "balltoss");
+    ::glfwWindowHintString(GLFW_X11_INSTANCE_NAME, "balltoss");
+    GLFWmonitor* monitor = nullptr;
+    if (mode == GLFW_FULLSCREEN)
+        monitor = ::glfwGetPrimaryMonitor();
+    // Full screen at the monitor's own mode: switching it would rearrange the
+    // desktop's windows and blank the other monitors.
+    const GLFWvidmode* current = monitor ? ::glfwGetVideoMode(monitor) : nullptr;
+    if (current) {
+        width = current->width;
+        height = current->height;
+        ::glfwWindowHint(GLFW_REFRESH_RATE, current->refreshRate);
+    }
+    ::glfwWindowHint(GLFW_RESIZABLE, GLFW_TRUE);
     theWindow = ::glfwCreateWindow(width, height, "", monitor, nullptr);
     if (!theWindow)
         return 0;
     ::glfwMakeContextCurrent(theWindow);
     SetInputCallbacks(theWindow);
+    ::glfwGetFramebufferSize(theWindow, &framebufferWidth, &framebufferHeight);
+    return 1;
+}
+
+void glfwSetWindowTitle(const char* title)
+{
+    if (theWindow)
+        ::glfwSetWindowTitle(theWindow, title);
+}
+
+void glfwSetWindowSize(int width, int height)
+{
+    if (theWindow)
+        ::glfwSetWindowSize(theWindow, width, height);
+}
+
+void glfwGetFramebufferSize(int* width, int* height)
+{
+    *width = theWindow ? framebufferWidth : 0;
+    *height = theWindow ? framebufferHeight : 0;
+}
+
+int glfwLoadWindowIcon(const char* fileName)
+{
+    GLFWimage icon = {0, 0, nullptr};
+    if (!theWindow || !LoadIconImage(fileName, &icon.width, &icon.height, &icon.pixels))
+        return 0;
+    ::glfwSetWindowIcon(theWindow, 1, &icon);
+    FreeIconImage(icon.pixels);
     return 1;
 }
 
@@ -345,6 +409,7 @@ void glfwTerminate()
 {
     ::glfwTerminate();
     theWindow = nullptr;
+    framebufferWidth = framebufferHeight = 0;
 }
 
 } // namespace glfw2

@@ -28,10 +28,23 @@
 namespace glfw2 {
 
 int glfwInit();   // 1 on success
-// Opens the one window (GLFW_FULLSCREEN: on the primary monitor) with the
-// requested bit depths and makes its context current; 1 on success. No title.
+// Opens the one window with the requested bit depths and makes its context
+// current; 1 on success. GLFW_WINDOW: width by height, resizable, as GLFW 2's
+// windows were. GLFW_FULLSCREEN: the whole primary monitor at the video mode it
+// already has (width and height are not used), so nothing else on the desktop
+// is moved. Its X class is "balltoss", whatever its title.
 int glfwOpenWindow(int width, int height, int redBits, int greenBits, int blueBits,
                    int alphaBits, int depthBits, int stencilBits, int mode);
+void glfwSetWindowTitle(const char* title);
+// The window's icon from a PNG file; 1 on success, 0 when the file is missing or
+// not a PNG (the window then keeps the desktop's default icon).
+int glfwLoadWindowIcon(const char* fileName);
+// Asks for a new size of the window's client area, in screen coordinates; the
+// window system may give another (see glfwGetFramebufferSize after a poll).
+void glfwSetWindowSize(int width, int height);
+// The window's framebuffer in pixels, as of the latest event poll (larger than
+// its size in screen coordinates on a HiDPI screen). 0 by 0 without a window.
+void glfwGetFramebufferSize(int* width, int* height);
 void glfwSwapInterval(int interval);
 void glfwSwapBuffers();   // also processes window events, unless GLFW_AUTO_POLL_EVENTS is disabled
 void glfwPollEvents();
@@ -45,7 +58,8 @@ int glfwGetWindowParam(int param);          // GLFW_OPENED, GLFW_ACTIVE, GLFW_IC
 int glfwGetKey(int key);  // GLFW 2 codes: printable keys upper case, Esc 257; 1 when down
 int glfwGetMouseButton(int button); // 0 left, 1 right; 1 when down
 // The virtual cursor (unbounded once disabled). Only motion moves it: when the
-// window gains the pointer (start, focus, restore) its reference is taken afresh.
+// window gains the pointer (start, focus, restore) or changes size, its
+// reference is taken afresh.
 void glfwGetMousePos(int* x, int* y);
 void glfwSetMousePos(int x, int y);
 // GLFW_MOUSE_CURSOR: hide it and report a virtual cursor; GLFW_AUTO_POLL_EVENTS:

@@ -18,7 +18,7 @@ play() {
     e2e_start_game "$1" /
     local i
     for i in $(seq 300); do
-        GAME_WINDOW=$(xdotool search --onlyvisible --class GLFW-Application 2>/dev/null | head -n1)
+        GAME_WINDOW=$(xdotool search --onlyvisible --class balltoss 2>/dev/null | head -n1)
         [ -n "$GAME_WINDOW" ] || ! game_alive && break
         sleep 0.2
     done

@@ -182,7 +182,7 @@ e2e_start_game() {
 e2e_wait_window() {
     local limit=${1:-60} i
     for i in $(seq $((limit * 5))); do
-        GAME_WINDOW=$(xdotool search --onlyvisible --class GLFW-Application 2>/dev/null | head -n1)
+        GAME_WINDOW=$(xdotool search --onlyvisible --class balltoss 2>/dev/null | head -n1)
         # Under a window manager the window may first show framed, then fill the screen.
         [ -n "$GAME_WINDOW" ] && xdotool getwindowgeometry "$GAME_WINDOW" 2>/dev/null |
             grep -q 'Position: 0,0' && return 0
@@ -192,7 +192,7 @@ e2e_wait_window() {
         fi
         sleep 0.2
     done
-    e2e_log "    no window shown after $limit s; the game is $(awk '/^State/ { print $2 $3 }' "/proc/$GAME_PID/status"), waiting in $(cat "/proc/$GAME_PID/wchan"); windows of its class: $(xdotool search --class GLFW-Application | wc -l)"
+    e2e_log "    no window shown after $limit s; the game is $(awk '/^State/ { print $2 $3 }' "/proc/$GAME_PID/status"), waiting in $(cat "/proc/$GAME_PID/wchan"); windows of its class: $(xdotool search --class balltoss | wc -l)"
     e2e_shot no_window
     return 1
 }
@@ -211,7 +211,7 @@ e2e_wait_exit() {
     done
     # What the game was doing, for the log: a hang, a lost focus, a minimised window.
     local window
-    window=$(xdotool search --class GLFW-Application 2>/dev/null | head -n1)
+    window=$(xdotool search --class balltoss 2>/dev/null | head -n1)
     e2e_log "    still running after $limit s: $(awk '/^State/ { print $2 $3 }' "/proc/$GAME_PID/status"), waiting in $(cat "/proc/$GAME_PID/wchan"); focus on $(xdotool getwindowfocus 2>/dev/null), the game's window ${window:-none} $(xprop -id "${window:-0}" WM_STATE _NET_WM_STATE 2>/dev/null | tr '\n' ' ')"
     e2e_shot not_ended
     return 1
@@ -263,6 +263,48 @@ e2e_pixels_to_mouse() { awk -v d="$1" 'BEGIN { printf "%d", 1000 * atan2(d, 240 
 
 e2e_shot() {
     import -window root "$E2E_TMP/$1.png"
+}
+
+# The game's window alone, its client area without the frame.
+e2e_window_shot() {
+    import -window "$GAME_WINDOW" "$E2E_TMP/$1.png"
+}
+
+# ---- the picture on a screen or window of another size ----------------------
+
+# The bounds of what is not black in a shot, "x y width height": the game's
+# picture between the black bars. (A black frame round the shot first, so
+# that a picture without bars is not trimmed by the colour of its corner.)
+lit_box() {
+    convert "$E2E_TMP/$1.png" -bordercolor black -border 1 -fuzz 2% -trim \
+        -format '%X %Y %w %h' info: 2>/dev/null | tr -d '+' | awk '{ print $1 - 1, $2 - 1, $3, $4 }'
+}
+
+# The picture in a shot is 4:3 within a pixel, centred within a pixel, and
+# reaches two opposite edges of the shot.
+picture_fits() {
+    local size box
+    size=$(identify -format '%w %h' "$E2E_TMP/$1.png")
+    box=$(lit_box "$1")
+    e2e_log "    $1: ${size/ /x}, the picture at $box"
+    [ -n "$box" ] && awk -v s="$size" -v b="$box" 'BEGIN { split(s, f); split(b, p)
+        W = f[1]; H = f[2]; x = p[1]; y = p[2]; w = p[3]; h = p[4]
+        shape = w * 3 - h * 4; if (shape < 0) shape = -shape
+        across = x - (W - x - w); if (across < 0) across = -across
+        down = y - (H - y - h); if (down < 0) down = -down
+        edges = (x == 0 && w == W) || (y == 0 && h == H)
+        exit !(shape <= 4 && across <= 1 && down <= 1 && edges) }'
+}
+
+# The picture of shot $1, cut from its bars and taken back to 640x480, as shot
+# $2: every check made on a 640x480 screen reads it. Where nothing is lit (the
+# closing screen's corners) the box comes from shot $3.
+e2e_unscale() {
+    local box x y w h
+    box=$(lit_box "${3:-$1}")
+    read -r x y w h <<<"$box"
+    convert "$E2E_TMP/$1.png" -crop "${w}x${h}+${x}+${y}" +repage -filter triangle \
+        -resize '640x480!' "$E2E_TMP/$2.png"
 }
 
 # Number of pixels in a region (WxH+X+Y, rows from the top) of a shot that

@@ -4,7 +4,8 @@
 # mouse input, and judges it by screenshots, its console output, its exit status
 # and a recording of its sound.
 #   bash tests/e2e/run_e2e.sh <balltoss binary> <e2e_wavscan binary> [case ...]
-# Cases: startup walk throw click closing kept desktop assets (the default).
+# Cases: startup walk throw click closing kept desktop assets screens (the default).
+# screens starts screens of its own sizes.
 # startup runs on a bare X server, as a kiosk would run the game; the others
 # under a window manager (openbox), as players have.
 set -u
@@ -526,6 +527,139 @@ case_kept() {
     e2e_check "damaged scores: kept, not deleted" grep -q "not a table" "$E2E_TMP"/data/balltoss/scores.txt.damaged-*
 }
 
+# ---- screens and windows of other sizes -------------------------------------------
+
+# The time line of an unscaled shot reads whole, in the round's first minute
+# (a busy machine may take a while to reach the shot).
+time_line_reads() {
+    local got
+    got=$(e2e_read_text "$1" 0 8 22)
+    [[ "$got" =~ ^"Time remaining... "(5:00|4:[0-5][0-9])$ ]] && return 0
+    e2e_log "    at 0,8 reads \"$got\""
+    return 1
+}
+
+# The HUD's two lines read whole in an unscaled shot.
+hud_reads() {
+    e2e_check "$2: score line reads whole" text_reads "$1" 0 0 "YER SCORE!!! 0"
+    e2e_check "$2: time line reads whole" time_line_reads "$1"
+}
+
+# A fresh screen of this size with openbox; the game on it (with GAME_ARGS),
+# its clock slowed twentyfold unless a rate is given, so that the round stays
+# at 5:00 while it is read.
+screen_of() {
+    e2e_kill_game
+    e2e_stop_display
+    e2e_start_display "$1x24" && e2e_start_wm || return 1
+    e2e_start_game "$2" -clock "${3:-0.05}" "$ROOT"
+}
+
+# Waits for the window of a --window game, then for its first frames (shot
+# $1, unscaled to 640x480), up to 60 s on a busy machine.
+window_appears() {
+    local i
+    for i in $(seq 150); do
+        GAME_WINDOW=$(xdotool search --onlyvisible --class balltoss 2>/dev/null | head -n1)
+        [ -n "$GAME_WINDOW" ] && break
+        game_alive || return 1
+        sleep 0.2
+    done
+    [ -n "$GAME_WINDOW" ] || return 1
+    for i in $(seq 60); do
+        sleep 1
+        e2e_window_shot "$1.shot"
+        [ -n "$(lit_box "$1.shot")" ] && e2e_unscale "$1.shot" "$1" && scene_shown "$1" && return 0
+    done
+    return 1
+}
+
+# Full screen on a desktop that keeps its mode: the monitor's whole size.
+full_screen_at() {
+    local size=$1 name=full_$1
+    screen_of "$size" "$name" || return
+    e2e_check "$size: window opens" e2e_wait_window 60 || return
+    e2e_check "$size: the window covers the screen" \
+        bash -c "xdotool getwindowgeometry $GAME_WINDOW | grep -q 'Geometry: $size'"
+    sleep 1.5
+    e2e_shot "$name"
+    e2e_check "$size: the picture is 4:3, centred, between bars" picture_fits "$name"
+    e2e_unscale "$name" "$name.640"
+    hud_reads "$name.640" "$size"
+}
+
+case_screens() {
+    e2e_log "screens: full screen on larger desktops and windows of other sizes show the whole picture, scaled"
+    full_screen_at 1280x1024
+    ends_cleanly Escape Esc
+    full_screen_at 1920x1080
+    e2e_check "1920x1080: the scene shows" scene_shown full_1920x1080.640
+    e2e_check "the title is Ball Toss" test "$(xdotool getwindowname "$GAME_WINDOW")" = "Ball Toss"
+    e2e_check "the window has the game's 128x128 icon" \
+        bash -c "xprop -id $GAME_WINDOW _NET_WM_ICON | head -n1 | grep -q 'Icon (128 x 128)'"
+    # A look of 100 pointer pixels turns the view 0.1 radian at any scale.
+    e2e_look 1 0
+    e2e_look 100 0
+    sleep 0.5
+    e2e_shot full_looked
+    e2e_unscale full_looked full_looked.640
+    e2e_check "1920x1080: the look turns by its pointer pixels" \
+        turned_by 0.1 full_1920x1080.640 full_looked.640
+    # The closing screen, scaled as the play was.
+    e2e_clock_rate 60
+    local i row line
+    for i in $(seq 40); do
+        e2e_shot closing_big
+        e2e_unscale closing_big closing_big.640 full_1920x1080
+        [ "$(e2e_count closing_big.640 $MIDDLE_ROWS "$YELLOW")" -gt 300 ] && break
+        sleep 0.5
+    done
+    e2e_check "1920x1080: closing screen, nothing outside its lines" equals 0 \
+        "$(convert "$E2E_TMP/closing_big.png" -crop 1920x400+0+0 +repage -channel RGB -separate \
+            -evaluate-sequence max -threshold 2% -format '%[fx:round(mean*w*h)]' info:)"
+    row=216
+    for line in "TIME'S UP!!!" "You wanna play again? Y/N"; do
+        e2e_check "1920x1080: the closing screen reads $line" centred_line closing_big.640 $row "$line"
+        row=$((row + 48))
+    done
+    ends_cleanly n N
+
+    # A window resized by the window manager: the picture follows, the view
+    # does not turn. The clock runs at its own pace until the player has
+    # settled on the floor, so that only the resize could move the view.
+    GAME_ARGS=(--window)
+    screen_of 1920x1080 resized 1
+    GAME_ARGS=()
+    e2e_check "--window: a window opens" window_appears resized_first || return
+    sleep 3
+    e2e_clock_rate 0.05
+    sleep 1
+    e2e_window_shot resized_before
+    xdotool windowmove --sync "$GAME_WINDOW" 0 0
+    xdotool windowsize --sync "$GAME_WINDOW" 1280 960
+    sleep 1.5
+    e2e_window_shot resized
+    e2e_check "--window resized to 1280x960: the window is that size" \
+        test "$(identify -format %wx%h "$E2E_TMP/resized.png")" = 1280x960
+    e2e_check "--window resized: the picture is 4:3, centred, between bars" picture_fits resized
+    e2e_unscale resized resized.640
+    hud_reads resized.640 "--window resized"
+    e2e_check "--window resized: the view has not turned" same_view resized_before resized.640
+    ends_cleanly Escape Esc
+
+    # On a 640x480 screen, openbox shrinks the window to make room for its
+    # title bar: the whole picture shows, scaled down.
+    GAME_ARGS=(--window)
+    screen_of 640x480 small
+    GAME_ARGS=()
+    e2e_check "--window on 640x480: a window opens" window_appears small_first || return
+    e2e_window_shot small
+    e2e_check "--window on 640x480: the picture is 4:3, centred, between bars" picture_fits small
+    e2e_unscale small small.640
+    hud_reads small.640 "--window on 640x480"
+    ends_cleanly Escape Esc
+}
+
 # ---- missing and damaged assets ---------------------------------------------------
 
 # A copy of the asset folders, changed by a command run inside it, played for
@@ -570,7 +704,7 @@ case_assets() {
 # ---- run -------------------------------------------------------------------------
 
 cases=("$@")
-[ ${#cases[@]} -eq 0 ] && cases=(startup walk throw click closing kept desktop assets)
+[ ${#cases[@]} -eq 0 ] && cases=(startup walk throw click closing kept desktop assets screens)
 e2e_start_display || exit 1
 e2e_log "display $DISPLAY, scratch $E2E_TMP"
 ran=0

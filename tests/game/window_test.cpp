@@ -1,6 +1,7 @@
 // window_test.cpp -- the window's GL state read back from a real context, the
 // GLFW 2 layer's key codes and scripted input, and the start-up failure path.
 #include "platform/glfw2/glfw2.h"
+#include "platform/glfw2/glfw2_icon.h"
 #include "tests/render/gl_helpers.h"
 
 #include <cmath>
@@ -153,6 +154,121 @@ TEST_F(WindowTest, APressCountsForExactlyThePassAfterItsPoll)
     glfwPollEvents();
     EXPECT_EQ(glfwGetKey('W'), 0);
     *script = Glfw2Script{};
+}
+
+// Polls until the window's framebuffer is the size asked for (the window
+// system answers a resize in its own time).
+static bool SizedTo(int width, int height)
+{
+    glfwSetWindowSize(width, height);
+    int w = 0, h = 0;
+    for (int i = 0; i < 500 && (w != width || h != height); ++i) {
+        glfwPollEvents();
+        glfwGetFramebufferSize(&w, &h);
+        usleep(2000);
+    }
+    // The driver takes the new size for its buffers at a swap.
+    glfwSwapBuffers();
+    return w == width && h == height;
+}
+
+// A 640x480 picture: red, its top 48 rows blue, as the game would draw it.
+static void DrawTestPicture()
+{
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT);
+    glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, 432, 640, 48);
+    glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glPopAttrib();
+}
+
+// A window of another size than the picture: the picture goes to the
+// off-screen target and is scaled into the largest centred 4:3 box, black
+// beside it; at its own size, or without framebuffer objects, it is drawn
+// straight into the window as it always was.
+TEST(WindowSizes, ThePictureIsScaledIntoACentredBoxBetweenBlackBars)
+{
+    struct { int width, height; PictureBox box; } fits[] = {
+        {1920, 1080, {240, 0, 1440, 1080}}, {1280, 1024, {0, 32, 1280, 960}},
+        {638, 455, {15, 0, 607, 455}},      {640, 480, {0, 0, 640, 480}},
+        {1280, 960, {0, 0, 1280, 960}},     {320, 200, {26, 0, 267, 200}}};
+    WindowSettings settings = {};
+    settings.windowed = 1;
+    InitWindow(&settings);
+    LoadFramebufferProcs();
+    for (const auto& fit : fits) {
+        PictureBox box = FitPicture(&settings, fit.width, fit.height);
+        EXPECT_EQ(box.x, fit.box.x) << fit.width << "x" << fit.height;
+        EXPECT_EQ(box.y, fit.box.y) << fit.width << "x" << fit.height;
+        EXPECT_EQ(box.width, fit.box.width) << fit.width << "x" << fit.height;
+        EXPECT_EQ(box.height, fit.box.height) << fit.width << "x" << fit.height;
+    }
+
+    BeginGameFrame(&settings);
+    EXPECT_EQ(pictureFramebuffer, 0u) << "640x480: straight to the window";
+    ASSERT_TRUE(SizedTo(960, 600));
+    EXPECT_TRUE(GameFrameOutdated());
+    BeginGameFrame(&settings);
+    EXPECT_FALSE(GameFrameOutdated());
+    ASSERT_NE(pictureFramebuffer, 0u);
+    EXPECT_EQ(GlInteger(GL_FRAMEBUFFER_BINDING_EXT), (GLint)pictureFramebuffer);
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], 640);
+    EXPECT_EQ(viewport[3], 480);
+    DrawTestPicture();
+    PresentGameFrame(&settings);
+    EXPECT_EQ(GlInteger(GL_FRAMEBUFFER_BINDING_EXT), 0);
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D)) << "the pass leaves the state it found";
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_EQ(GlInteger(GL_MATRIX_MODE), GL_MODELVIEW);
+
+    // 960x600 holds an 800x600 box from column 80: the blue band is 60 rows.
+    WindowSettings shown = {960, 600, 8, 8, 8, 1};
+    Picture picture = ReadPicture(GL_BACK, &shown);
+    for (int y : {0, 300, 599}) {
+        EXPECT_TRUE(IsBlack(picture.At(0, y)) && IsBlack(picture.At(79, y))) << y;
+        EXPECT_TRUE(IsBlack(picture.At(880, y)) && IsBlack(picture.At(959, y))) << y;
+    }
+    Rgb red = picture.At(81, 300), redRight = picture.At(878, 10);
+    Rgb blue = picture.At(480, 580), red2 = picture.At(480, 530);
+    EXPECT_TRUE(red.r > 240 && red.b < 15 && redRight.r > 240 && redRight.b < 15);
+    EXPECT_TRUE(blue.b > 240 && blue.r < 15) << "the top band, scaled";
+    EXPECT_TRUE(red2.r > 240 && red2.b < 15) << "below the band";
+    // Linear filtering: the row on the band's edge mixes both colours
+    // (nearest filtering would give one of them).
+    Rgb edge = picture.At(480, 540);
+    EXPECT_TRUE(edge.r > 10 && edge.b > 10) << (int)edge.r << " " << (int)edge.b;
+
+    // Without framebuffer objects the picture is drawn as it always was.
+    Glfw2GetScript()->hiddenProcs[0] = "glBindFramebufferEXT";
+    LoadFramebufferProcs();
+    Glfw2GetScript()->hiddenProcs[0] = nullptr;
+    BeginGameFrame(&settings);
+    EXPECT_EQ(pictureFramebuffer, 0u);
+    LoadFramebufferProcs();
+    ASSERT_TRUE(SizedTo(640, 480));
+    BeginGameFrame(&settings);
+    EXPECT_EQ(pictureFramebuffer, 0u) << "640x480 again: straight to the window";
+    EXPECT_EQ(GlInteger(GL_FRAMEBUFFER_BINDING_EXT), 0);
+}
+
+// The window is titled and has the game's icon where the data folder has it;
+// a missing or damaged icon file is no error.
+TEST_F(WindowTest, TheGamesIconLoadsAndAMissingOrDamagedOneIsRefused)
+{
+    EXPECT_EQ(glfwLoadWindowIcon("desktop/balltoss.png"), 1);
+    EXPECT_EQ(glfwLoadWindowIcon("desktop/no_such_icon.png"), 0);
+    EXPECT_EQ(glfwLoadWindowIcon("Textures/Text.tga"), 0);
+    int width = 0, height = 0;
+    unsigned char* pixels = nullptr;
+    ASSERT_EQ(LoadIconImage("desktop/balltoss.png", &width, &height, &pixels), 1);
+    EXPECT_EQ(width, 128);
+    EXPECT_EQ(height, 128);
+    FreeIconImage(pixels);
 }
 
 // Without a display GLFW cannot start: the line, then an exit with status 1.
