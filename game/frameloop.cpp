@@ -74,7 +74,7 @@ void RunFrame(Game* game)
         IdleWhileIconified(game);
         return;
     }
-    ReadMouseLook(&game->player);
+    ReadMouseLook(&game->player, &game->settings);
     UpdateListener(&game->player);
     RunPhysicsSteps(game);
     CollectBallState(game);

@@ -36,7 +36,7 @@ static uint64_t AssetDigest()
     return digest;
 }
 
-int OpenRecordOrReplay(const GameOptions* options)
+int OpenRecordOrReplay(const GameOptions* options, Settings* settings)
 {
     if (!options->recordPath[0] && !options->replayPath[0])
         return 1;
@@ -44,9 +44,17 @@ int OpenRecordOrReplay(const GameOptions* options)
     std::memset(&header, 0, sizeof header);
     std::snprintf(header.gameVersion, sizeof header.gameVersion, "%s", BALLTOSS_VERSION);
     header.assetDigest = AssetDigest();
+    header.sensitivity = settings->sensitivity;
+    header.invertMouse = (uint8_t)(settings->invertMouse ? 1 : 0);
     if (options->recordPath[0])
         return ReplayStartRecording(options->recordPath, &header);
-    return ReplayStartPlayback(options->replayPath, &header, options->fast);
+    if (!ReplayStartPlayback(options->replayPath, &header, options->fast))
+        return 0;
+    // The look as it was recorded, whatever this player's settings say.
+    const ReplayHeader* recorded = ReplayRecordedHeader();
+    settings->sensitivity = recorded->sensitivity;
+    settings->invertMouse = recorded->invertMouse;
+    return 1;
 }
 
 uint64_t BodyMatrixDigest(const Game* game)

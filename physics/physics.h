@@ -56,6 +56,7 @@ struct Player {
     float pitch, yaw, roll;  // this pass's view rotations, radians
     int score;
     float power;             // 0 to 25
+    int throws;              // balls thrown this round
 };
 
 // What the player looks at: the nearest hit of the look ray.

@@ -23,7 +23,7 @@ static void WindowFailure(const char* line)
     std::exit(1);
 }
 
-void InitWindow(WindowSettings* settings)
+void InitWindow(WindowSettings* settings, int windowed)
 {
     settings->width = 640;
     settings->height = 480;
@@ -34,7 +34,7 @@ void InitWindow(WindowSettings* settings)
     if (!glfwInit())
         WindowFailure("Failed to initialize GLFW!");
     // The same 640 by 480 either way, so the HUD and the projection do not change.
-    int mode = settings->windowed ? GLFW_WINDOW : GLFW_FULLSCREEN;
+    int mode = windowed ? GLFW_WINDOW : GLFW_FULLSCREEN;
     if (!glfwOpenWindow(settings->width, settings->height, settings->redBits,
                         settings->greenBits, settings->blueBits, 8, 32, 0, mode)) {
         glfwTerminate();

@@ -17,15 +17,17 @@ static Game* StartedGame(int* shadowsFound)
     static Game* game = nullptr;
     static int found = 0;
     if (!game) {
+        Settings settings;
+        DefaultSettings(&settings);
         if (const char* anisotropy = std::getenv("BENCH_ANISOTROPY"))
-            textureAnisotropy = (float)std::atof(anisotropy);
+            settings.anisotropy = std::atoi(anisotropy);
         Glfw2Script* script = Glfw2GetScript();
         script->active = 1;
         script->time = 10.0;
         script->mouseX = 320;
         script->mouseY = 240;
         game = (Game*)std::calloc(1, sizeof(Game));
-        GameStartUp(game);
+        GameStartUp(game, &settings);
         found = shadowsEnabled;
         StartRound(game);
     }

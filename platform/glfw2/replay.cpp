@@ -252,9 +252,10 @@ static bool ParseHeader(Decoder* d, ReplayFile* file, char* why, size_t whySize)
                       format, (int)REPLAY_FORMAT_VERSION);
         return false;
     }
-    unsigned char digest[8];
+    unsigned char digest[8], look[5];
     if (!ReadByte(d, &length) || length >= sizeof file->header.gameVersion ||
-        !ReadFixed(d, file->header.gameVersion, length) || !ReadFixed(d, digest, 8)) {
+        !ReadFixed(d, file->header.gameVersion, length) || !ReadFixed(d, digest, 8) ||
+        !ReadFixed(d, look, 5)) {
         Why(why, whySize, length >= sizeof file->header.gameVersion ? "damaged (header)" : "truncated");
         return false;
     }
@@ -262,6 +263,15 @@ static bool ParseHeader(Decoder* d, ReplayFile* file, char* why, size_t whySize)
     file->header.assetDigest = 0;
     for (int i = 7; i >= 0; --i)
         file->header.assetDigest = file->header.assetDigest << 8 | digest[i];
+    // The look's sensitivity as its float's bits, then the inverted look.
+    uint32_t bits = (uint32_t)look[0] | (uint32_t)look[1] << 8 | (uint32_t)look[2] << 16 |
+                    (uint32_t)look[3] << 24;
+    std::memcpy(&file->header.sensitivity, &bits, 4);
+    file->header.invertMouse = look[4];
+    if (!(file->header.sensitivity >= 0.1f && file->header.sensitivity <= 10.0f) || look[4] > 1) {
+        Why(why, whySize, "damaged (header)");
+        return false;
+    }
     return true;
 }
 
@@ -428,6 +438,11 @@ int ReplayStartRecording(const char* path, const ReplayHeader* header)
     PutByte((unsigned char)length);
     Put(header->gameVersion, length);
     PutUint64(header->assetDigest);
+    uint32_t bits;
+    std::memcpy(&bits, &header->sensitivity, 4);
+    for (int i = 0; i < 4; ++i)
+        PutByte((unsigned char)(bits >> (8 * i)));
+    PutByte(header->invertMouse);
     return 1;
 }
 
@@ -549,6 +564,11 @@ int ReplayStartPlayback(const char* path, const ReplayHeader* expected, int fast
     std::free(kept);
     Line(line);
     return 0;
+}
+
+const ReplayHeader* ReplayRecordedHeader()
+{
+    return &session.file.header;
 }
 
 static void KindName(int kind, int code, char* text, size_t size)

@@ -16,12 +16,15 @@ enum ReplayKind {
     REPLAY_KIND_COUNT = 5
 };
 
-enum { REPLAY_FORMAT_VERSION = 1, REPLAY_MAX_CHANNELS = 64 };
+enum { REPLAY_FORMAT_VERSION = 2, REPLAY_MAX_CHANNELS = 64 };
 
 // What a recording was made with; checked before a replay starts.
 struct ReplayHeader {
     char gameVersion[32];
     uint64_t assetDigest;
+    // The player's settings that change play, replayed as recorded.
+    float sensitivity;     // the look's factor, 0.1 to 10
+    uint8_t invertMouse;   // 1: the look's pitch turned over
 };
 
 // How a recording ended: the round's final score and a digest of every body's matrix.
@@ -53,6 +56,9 @@ int ReplayStartRecording(const char* path, const ReplayHeader* header);
 // Loads and checks a recording and starts handing its readings back. fast: do
 // not wait for the recorded time to come. 0 with one console line on failure.
 int ReplayStartPlayback(const char* path, const ReplayHeader* expected, int fast);
+
+// While replaying: the recording's header, with the settings it was made with.
+const ReplayHeader* ReplayRecordedHeader();
 
 // 1 while recording, 2 while replaying, 0 otherwise.
 int ReplayMode();

@@ -17,7 +17,7 @@
 
 class WindowTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { InitWindow(&settings); }
+    static void SetUpTestSuite() { InitWindow(&settings, 0); }
     static inline WindowSettings settings;
 };
 
@@ -165,7 +165,7 @@ TEST(WindowFailure, NoDisplayEndsTheProgramWithItsLineAndStatusOne)
             unsetenv("WAYLAND_DISPLAY");
             dup2(STDERR_FILENO, STDOUT_FILENO);   // the console line, where the test sees it
             WindowSettings settings;
-            InitWindow(&settings);
+            InitWindow(&settings, 0);
         },
         ::testing::ExitedWithCode(1), "Failed to initialize GLFW!");
 }
@@ -218,7 +218,7 @@ TEST(WindowFailure, InterruptDuringTheWaitLeavesTheTerminalAsFound)
                 unsetenv("DISPLAY");
                 unsetenv("WAYLAND_DISPLAY");
                 WindowSettings settings = {};
-                InitWindow(&settings);
+                InitWindow(&settings, 0);
                 _exit(7);
             }
             if (program < 0)

@@ -21,7 +21,7 @@ protected:
         script->mouseX = 320;
         script->mouseY = 240;
         game = (Game*)std::calloc(1, sizeof(Game));
-        GameStartUp(game);
+        GameStartUp(game, nullptr);
         shadowsFound = shadowsEnabled;
         StartRound(game);
         script->time += 1.0 / 60.0;

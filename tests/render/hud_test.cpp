@@ -232,7 +232,7 @@ TEST_F(HudTest, RoundEndsPastThreeHundredSecondsOnTheClosingScreenWithYesOrNo)
 TEST_F(HudTest, GameFontTextStaysInsideItsLines)
 {
     GLuint textures[kTextureCount] = {};
-    LoadTextures(textures);
+    LoadTextures(textures, 0.0f);
     game->textures[1] = textures[1];
     GLuint base = glGenLists(256);
     BuildFont(&base, textures[1], 16.0f, 16.0f, 8);

@@ -21,7 +21,7 @@ int main(int argc, char** argv)
     script->mouseX = 320;
     script->mouseY = 240;
     Game* game = (Game*)std::calloc(1, sizeof(Game));
-    GameStartUp(game);
+    GameStartUp(game, nullptr);
     StartRound(game);
     // The first pass of the round, a sixtieth of a second after it began.
     script->time += 1.0 / 60.0;

@@ -24,7 +24,7 @@ inline void StartGame()
     Script()->active = 1;
     Script()->time = 1.0;
     game = (Game*)std::calloc(1, sizeof(Game));
-    GameStartUp(game);
+    GameStartUp(game, nullptr);
 }
 
 inline void EndGame()
@@ -60,7 +60,7 @@ inline SceneObject* PassWithoutDrawing()
 {
     Script()->time += kPassTime;
     Player* p = &game->player;
-    ReadMouseLook(p);
+    ReadMouseLook(p, &game->settings);
     UpdateListener(p);
     RunPhysicsSteps(game);
     SceneObject* scorer = nullptr;
