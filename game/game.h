@@ -119,6 +119,11 @@ int TakeSettingValue(const char* key, const char* value, Settings* settings, cha
 // $XDG_DATA_HOME/balltoss (else ~/.local/share/balltoss). Creates nothing.
 int ScoresKept();
 
+// Whether a round opens with the hint line, after roundsBefore rounds of this
+// program: a player's first round (the program's first while no score is
+// kept), or every round or none as the settings say.
+int HintWanted(const Settings* settings, int roundsBefore);
+
 // Makes the folder that holds Textures/, Models/ and Sound/ the working
 // directory: the working directory itself when it has them, else the program's
 // folder (a build tree), else the installed data folder. When none has them it

@@ -404,3 +404,10 @@ int ScoresKept()
     std::fclose(file);
     return kept;
 }
+
+int HintWanted(const Settings* settings, int roundsBefore)
+{
+    if (settings->hints != kHintsFirstRound)
+        return settings->hints;
+    return roundsBefore == 0 && !ScoresKept();
+}

@@ -87,14 +87,9 @@ void GameStartUp(Game* game, const Settings* settings)
     glLoadIdentity();
 }
 
-// The hint line opens a player's first round: the program's first, while no
-// score is kept. The settings may ask for it every round, or never.
 static void StartHint(Game* game)
 {
-    int hints = game->settings.hints;
-    if (hints == kHintsFirstRound)
-        hints = game->roundsStarted == 0 && !ScoresKept();
-    game->hintThisRound = hints;
+    game->hintThisRound = HintWanted(&game->settings, game->roundsStarted);
     ++game->roundsStarted;
 }
 

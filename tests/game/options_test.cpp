@@ -265,3 +265,20 @@ TEST_F(SettingsFile, AScoreIsKeptOnlyWhenTheScoresFileHasALine)
     std::ofstream(scores) << "1250 2024-05-01\n";
     EXPECT_EQ(ScoresKept(), 1);
 }
+
+TEST_F(SettingsFile, TheHintOpensAPlayersFirstRoundOnlyUnlessTheSettingsSay)
+{
+    Settings s;
+    DefaultSettings(&s);
+    EXPECT_EQ(HintWanted(&s, 0), 1);   // a new player
+    EXPECT_EQ(HintWanted(&s, 1), 0);   // played again
+    s.hints = 0;
+    EXPECT_EQ(HintWanted(&s, 0), 0);
+    s.hints = 1;
+    EXPECT_EQ(HintWanted(&s, 3), 1);
+    std::filesystem::create_directories(root + "/data/balltoss");
+    std::ofstream(root + "/data/balltoss/scores.txt") << "300\n";
+    EXPECT_EQ(HintWanted(&s, 0), 1);
+    s.hints = kHintsFirstRound;
+    EXPECT_EQ(HintWanted(&s, 0), 0);   // a player with a score kept
+}
