@@ -181,7 +181,7 @@ TEST_F(FrameLoopTest, MouseLookTurnsBySensitivityAndInvertedTurnsThePitchOver)
 TEST_F(FrameLoopTest, ReplayedPassesRunTheRecordedStepsAndAnotherReadingStopsNamingThePass)
 {
     const char* path = "frameloop_test.btr";
-    ReplayHeader header = {"test", 42, 1.0f, 0};
+    ReplayHeader header = {"test", 42, 2.5f, 1};
     ASSERT_TRUE(ReplayStartRecording(path, &header));
     Glfw2Script* script = Glfw2GetScript();
     script->time = 100.0;
@@ -196,7 +196,11 @@ TEST_F(FrameLoopTest, ReplayedPassesRunTheRecordedStepsAndAnotherReadingStopsNam
     ReplayEnd end = {7, 1234};
     ASSERT_EQ(ReplayFinish(&end), 0);
 
-    ASSERT_TRUE(ReplayStartPlayback(path, &header, 1));
+    // The replay's own settings say nothing: the recording's are the ones played.
+    ReplayHeader here = {"test", 42, 1.0f, 0};
+    ASSERT_TRUE(ReplayStartPlayback(path, &here, 1));
+    EXPECT_EQ(ReplayRecordedHeader()->sensitivity, 2.5f);
+    EXPECT_EQ(ReplayRecordedHeader()->invertMouse, 1);
     script->time = 100.0;
     game.lastStepTime = 100.0f;
     game.player.moveForce = Vec3{0.0f, 0.0f, 0.0f};
