@@ -13,6 +13,12 @@ balltoss \\- first-person ball toss against the clock
 .SH SYNOPSIS
 .nf
 ${help}.fi
+.SH FILES
+.TP
+.I ~/.config/balltoss/balltoss.conf
+the settings (in $XDG_CONFIG_HOME/balltoss when that is set); see Settings above.
+.B balltoss \\-\\-write\\-config
+writes one with the defaults.
 .SH EXIT STATUS
 0 when the player ends the game; 1 when the window or the sound cannot be
 started (after its line on the console); 2 for a command line it refuses.

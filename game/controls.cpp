@@ -10,13 +10,15 @@ enum { kKeyA = 65, kKeyD = 68, kKeyS = 83, kKeyW = 87 };
 static const int kCursorCentreX = 320;
 static const int kCursorCentreY = 240;
 
-void ReadMouseLook(Player* player)
+void ReadMouseLook(Player* player, const Settings* settings)
 {
     int x = 0, y = 0;
     glfwGetMousePos(&x, &y);
-    // 0.001 radian per pixel; moving the mouse up looks up, right turns right.
-    player->pitch = (float)(kCursorCentreY - y) / 1000.0f;
-    player->yaw = (float)(kCursorCentreX - x) / 1000.0f;
+    // 0.001 radian per pixel at sensitivity 1; moving the mouse up looks up
+    // (down when inverted), right turns right.
+    float pitchScale = settings->invertMouse ? -settings->sensitivity : settings->sensitivity;
+    player->pitch = (float)(kCursorCentreY - y) / 1000.0f * pitchScale;
+    player->yaw = (float)(kCursorCentreX - x) / 1000.0f * settings->sensitivity;
     // Pulling right back towards the horizontal plane keeps the horizon level.
     player->roll = -player->right.y;
     glfwSetMousePos(kCursorCentreX, kCursorCentreY);

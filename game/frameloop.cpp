@@ -96,7 +96,7 @@ void RunFrame(Game* game)
             game->quitRequested = 1;
         return;
     }
-    ReadMouseLook(&game->player);
+    ReadMouseLook(&game->player, &game->settings);
     UpdateListener(&game->player);
     int steps = RunPhysicsSteps(game);
     CollectBallState(game, steps);

@@ -14,9 +14,32 @@ struct Model;
 
 enum { kModelSlotCount = 14, kTextureCount = 13 };  // textures used at 1..12
 
+// ---- Settings a player keeps ----
+
+enum { kHintsFirstRound = -1 };
+
+// What a player can set, in one record: the defaults, then the settings file,
+// then the command line, handed to start-up (and, for the look, kept in a
+// recording so that its replay plays the same).
+struct Settings {
+    int windowed;        // 1: a 640x480 window; 0: full screen
+    int anisotropy;      // texture filtering, 1 up; 0: the driver's largest (1 on llvmpipe)
+    float sensitivity;   // 0.1 to 10, a factor on the look's 0.001 radian per pixel
+    int invertMouse;     // 1: moving the mouse up looks down
+    int volume;          // 0 to 100, the listener's gain in percent
+    int hints;           // 1 every round, 0 never, kHintsFirstRound: while no score is kept
+};
+
+// Which settings the command line named (GameOptions' given).
+enum {
+    kGivenWindow = 1, kGivenAnisotropy = 2, kGivenSensitivity = 4,
+    kGivenInvertMouse = 8, kGivenVolume = 16, kGivenHints = 32
+};
+
 // Every long-lived object of the game, owned by the entry procedure from
 // start-up to shutdown. A new round re-creates nothing.
 struct Game {
+    Settings settings;         // what the player chose, for the whole program
     WindowSettings window;
     GLuint textures[kTextureCount];
     GLuint fontBase;
@@ -49,14 +72,16 @@ struct Game {
     unsigned int pausedSounds; // the sources playing when the pause began, one bit each
     int roundPlace;            // the ended round's place in the best scores, 0 none, -1 not kept
     int bestScore;             // the table's best after it
+    int roundsStarted;
+    int hintThisRound;         // the round opened with the hint line
 };
 
 // ---- Command line and data ----
 
 // What the command line asked for; zero-filled, the game plays as it always has.
 struct GameOptions {
-    int windowed;       // --window: a 640x480 window instead of full screen
-    float anisotropy;   // --anisotropy N: texture filtering; 0 = the driver's largest
+    Settings settings;       // the settings named on the command line (see given)
+    unsigned given;          // kGiven* bits: which of settings' fields the command line set
     char recordPath[4096];   // --record FILE, absolute; empty when not recording
     char replayPath[4096];   // --replay FILE, absolute; empty when not replaying
     int fast;                // --fast: a replay that does not wait for the clock
@@ -69,6 +94,44 @@ enum { kOptionsPlay = -1 };
 // --version (printed on standard output), 2 after an unknown option or a bad
 // argument (one line and the usage on standard error).
 int ParseOptions(int argc, char** argv, GameOptions* options);
+
+// The defaults: full screen, the driver's filtering, sensitivity 1, the look
+// not inverted, volume 100, the hint while no score is kept.
+void DefaultSettings(Settings* settings);
+
+// The settings file's path: $XDG_CONFIG_HOME/balltoss/balltoss.conf, else
+// ~/.config/balltoss/balltoss.conf. 0 when neither variable gives a folder.
+int SettingsFilePath(char* path, size_t size);
+
+// Reads an INI settings file over settings. A missing file is normal and
+// silent. A bad line, an unknown key or a bad value prints one line naming the
+// file, the line and the key; that key keeps its default. An unreadable file
+// prints one line. Returns the number of lines printed.
+int ReadSettingsFile(const char* path, Settings* settings);
+
+// Writes a commented settings file holding the defaults at path, making its
+// folder; never replaces an existing file. Prints one line either way; returns
+// 0 when written, 1 otherwise.
+int WriteSettingsFile(const char* path);
+
+// The one record start-up gets: the defaults, the settings file over them, then
+// what the command line named.
+void ChooseSettings(const GameOptions* options, Settings* settings);
+
+// Parses one setting's value (a key of the settings file: "volume", ...) into
+// settings. 1 when taken; 0 when it is no value of that key (why then holds a
+// short reason, such as "out of range (0 to 100)"), settings unchanged.
+int TakeSettingValue(const char* key, const char* value, Settings* settings, char* why,
+                     size_t whySize);
+
+// 1 when the player has a score kept: scores.txt with at least one line in
+// $XDG_DATA_HOME/balltoss (else ~/.local/share/balltoss). Creates nothing.
+int ScoresKept();
+
+// Whether a round opens with the hint line, after roundsBefore rounds of this
+// program: a player's first round (the program's first while no score is
+// kept), or every round or none as the settings say.
+int HintWanted(const Settings* settings, int roundsBefore);
 
 // Makes the folder that holds Textures/, Models/ and Sound/ the working
 // directory: the working directory itself when it has them, else the program's
@@ -107,8 +170,10 @@ int PrintScores();
 // ---- Keeping and replaying a round ----
 
 // Starts the recording or the replay the options ask for, once the working
-// directory holds the game's data; 0 after one line when it cannot.
-int OpenRecordOrReplay(const GameOptions* options);
+// directory holds the game's data; 0 after one line when it cannot. A
+// recording keeps the settings that change play (the look's sensitivity and
+// inversion); a replay puts the recorded ones into settings.
+int OpenRecordOrReplay(const GameOptions* options, Settings* settings);
 
 // A digest of every body's matrix: the table, the balls and the player.
 uint64_t BodyMatrixDigest(const Game* game);
@@ -122,9 +187,10 @@ int FinishRecordOrReplay(const Game* game);
 
 // The program: start-up, the frame loop until quitRequested, shutdown. Returns
 // the exit status: 0, or 1 when a replay does not match its recording.
-int GameMain(const GameOptions* options);
+int GameMain(const Settings* settings);
 
-void GameStartUp(Game* game);
+// Creates every long-lived object; settings null plays with the defaults.
+void GameStartUp(Game* game, const Settings* settings);
 void GameShutDown(Game* game);
 
 // Places the player and the balls for a new round and restarts the clocks.
@@ -163,8 +229,10 @@ void DrawPausedLine(Game* game);
 
 // ---- Controls and camera ----
 
-// Reads the virtual cursor into this pass's pitch, yaw and roll and re-centres it.
-void ReadMouseLook(Player* player);
+// Reads the virtual cursor into this pass's pitch, yaw and roll and re-centres
+// it: 0.001 radian per pixel times the sensitivity, pitch turned over when the
+// look is inverted.
+void ReadMouseLook(Player* player, const Settings* settings);
 
 // Applies W, A, S, D to moveForce (after every physics step).
 void ApplyMovementKeys(Player* player);
@@ -179,7 +247,11 @@ enum { kRoundLength = 300 };
 // The time line's text for the remaining seconds ("5:00", "0:09").
 void FormatTimeLeft(float remainingSeconds, char* text, int size);
 
-// Score, time, crosshair and power meter over the scene.
+// The first minute's line: where the balls are and which button does what.
+extern const char* const kHintText;
+enum { kHintSeconds = 20 };   // the hint goes at the first throw or after this
+
+// Score, time, the hint, crosshair and power meter over the scene.
 void DrawHud(Game* game);
 
 // Past the round's end: the closing screen and the Y/N answer. Returns 1 when a

@@ -1,5 +1,5 @@
-// hud.cpp -- the score, the time left, the crosshair and the power meter over
-// the scene, and the closing screen when the round's time is up.
+// hud.cpp -- the score, the time left, the first round's hint, the crosshair and
+// the power meter over the scene, and the closing screen when the round's time is up.
 #include "game/game.h"
 
 #include "platform/console/console.h"
@@ -36,16 +36,42 @@ static void PrintYellow(Game* game, const char* text, float x, float y)
     PrintText(text, game->textures[1], game->fontBase, x, y, 1, 1, 0, &game->window);
 }
 
+// Text over the scene: a black copy a pixel to each side under the yellow, so
+// that it reads over the light wood of the tray as well as over the bricks.
+static void PrintOutlined(Game* game, const char* text, float x, float y)
+{
+    const float offsets[4][2] = {{-1.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, -1.0f}, {0.0f, 1.0f}};
+    for (const auto& offset : offsets)
+        PrintText(text, game->textures[1], game->fontBase, x + offset[0], y + offset[1], 0, 0, 0,
+                  &game->window);
+    PrintYellow(game, text, x, y);
+}
+
+const char* const kHintText = "Look down for the balls: right button grabs, left throws";
+
+// The hint of a player's first round, centred low over the scene, clear of
+// the crosshair, the power meter and a held ball, until the first throw or
+// for the round's first seconds.
+static void DrawHint(Game* game, double elapsed)
+{
+    if (!game->hintThisRound || game->player.throws > 0 || !(elapsed < (double)kHintSeconds))
+        return;
+    int length = (int)std::strlen(kHintText);
+    PrintOutlined(game, kHintText, (float)(game->window.width / 2 - 4 * length), 40.0f);
+}
+
 static void DrawHudText(Game* game)
 {
     char time[32];
     char line[64];
     float height = (float)game->window.height;
+    double elapsed = RoundElapsed(game);
     std::snprintf(line, sizeof line, "YER SCORE!!! %d", game->player.score);
-    PrintYellow(game, line, 0.0f, height - 8.0f);
-    FormatTimeLeft((float)(kRoundLength - RoundElapsed(game)), time, (int)sizeof time);
+    PrintOutlined(game, line, 0.0f, height - 8.0f);
+    FormatTimeLeft((float)(kRoundLength - elapsed), time, (int)sizeof time);
     std::snprintf(line, sizeof line, "Time remaining... %s", time);
-    PrintYellow(game, line, 0.0f, height - 16.0f);
+    PrintOutlined(game, line, 0.0f, height - 16.0f);
+    DrawHint(game, elapsed);
 }
 
 static void TexturedQuad(float left, float bottom, float right, float top)

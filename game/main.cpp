@@ -1,5 +1,5 @@
-// main.cpp -- the program's entry: the command line, the data folder, then the
-// whole game inside GameMain.
+// main.cpp -- the program's entry: the command line, the settings, the data
+// folder, then the whole game inside GameMain.
 #include "game/game.h"
 
 int main(int argc, char** argv)
@@ -8,9 +8,11 @@ int main(int argc, char** argv)
     int status = ParseOptions(argc, argv, &options);
     if (status != kOptionsPlay)
         return status;
+    Settings settings;
+    ChooseSettings(&options, &settings);
     if (!FindGameData())
         return 1;
-    if (!OpenRecordOrReplay(&options))
+    if (!OpenRecordOrReplay(&options, &settings))
         return 1;
-    return GameMain(&options);
+    return GameMain(&settings);
 }

@@ -16,34 +16,51 @@ enum { kBadArgument = -2 };
 
 // One option. An option that takes an argument names it in the usage; a FILE
 // argument reaches take as an absolute path, since the game changes into its
-// data folder before it opens anything.
+// data folder before it opens anything. An option that sets a setting names its
+// key in the settings file and is read as that key's value (an option without
+// an argument as "yes").
 struct OptionRow {
     const char* name;
     const char* argument;   // "FILE", "N", ...; null for an option without one
     const char* help;       // its line in the usage text
+    const char* key;        // the settings file's key it sets; null for others
+    unsigned given;         // its kGiven* bit
     // Takes the option into options; returns kOptionsPlay to read on, the exit
     // status when the program ends here, or kBadArgument.
     int (*take)(GameOptions* options, const char* argument);
 };
 
-int TakeWindow(GameOptions* options, const char*);
 int TakeHelp(GameOptions* options, const char*);
 int TakeVersion(GameOptions* options, const char*);
-int TakeAnisotropy(GameOptions* options, const char* argument);
+int TakeWriteConfig(GameOptions* options, const char*);
 int TakeRecord(GameOptions* options, const char* argument);
 int TakeReplay(GameOptions* options, const char* argument);
 int TakeFast(GameOptions* options, const char*);
 int TakeScores(GameOptions* options, const char*);
 
 const OptionRow OPTIONS[] = {
-    {"--window", nullptr, "play in a 640x480 window instead of full screen", TakeWindow},
-    {"--anisotropy", "N", "texture filtering, 1 (fastest) to the driver's largest (default; 1 on llvmpipe)", TakeAnisotropy},
-    {"--record", "FILE", "play and keep every reading of the round(s) in FILE", TakeRecord},
-    {"--replay", "FILE", "play FILE back exactly as it was recorded, then check it", TakeReplay},
-    {"--fast", nullptr, "with --replay: do not wait for the recorded clock", TakeFast},
-    {"--scores", nullptr, "print the best scores and end", TakeScores},
-    {"--help", nullptr, "print this help and end", TakeHelp},
-    {"--version", nullptr, "print the version and end", TakeVersion},
+    {"--window", nullptr, "play in a 640x480 window instead of full screen", "window",
+     kGivenWindow, nullptr},
+    {"--anisotropy", "N", "texture filtering, 1 (fastest) to the driver's largest (default; 1 on llvmpipe)",
+     "anisotropy", kGivenAnisotropy, nullptr},
+    {"--sensitivity", "X", "how far the view turns for the mouse's travel, 0.1 to 10 (default 1)",
+     "sensitivity", kGivenSensitivity, nullptr},
+    {"--invert-mouse", nullptr, "moving the mouse up looks down", "invert_mouse",
+     kGivenInvertMouse, nullptr},
+    {"--volume", "N", "loudness of every sound, 0 (silent) to 100 (default)", "volume",
+     kGivenVolume, nullptr},
+    {"--hints", "yes|no", "the line on what to do: every round, or never (default: first round)",
+     "hints", kGivenHints, nullptr},
+    {"--write-config", nullptr, "write the settings file with the defaults (never over one) and end",
+     nullptr, 0, TakeWriteConfig},
+    {"--record", "FILE", "play and keep every reading of the round(s) in FILE", nullptr, 0,
+     TakeRecord},
+    {"--replay", "FILE", "play FILE back exactly as it was recorded, then check it", nullptr, 0,
+     TakeReplay},
+    {"--fast", nullptr, "with --replay: do not wait for the recorded clock", nullptr, 0, TakeFast},
+    {"--scores", nullptr, "print the best scores and end", nullptr, 0, TakeScores},
+    {"--help", nullptr, "print this help and end", nullptr, 0, TakeHelp},
+    {"--version", nullptr, "print the version and end", nullptr, 0, TakeVersion},
 };
 
 // One line an option, the help texts lined up after the longest form.
@@ -77,15 +94,14 @@ void PrintUsage(void (*print)(const char* line))
     print("left button throws it; P pauses; Esc ends the game.");
     print("Kept: the best scores, the last round (last.btr) and the best (best.btr) in");
     print("$XDG_DATA_HOME/balltoss, else ~/.local/share/balltoss.");
+    print("Settings: ~/.config/balltoss/balltoss.conf (in $XDG_CONFIG_HOME/balltoss when");
+    print("that is set) holds key = value lines, # or ; comments: window = yes|no,");
+    print("anisotropy = N, sensitivity = X, invert_mouse = yes|no, volume = N,");
+    print("hints = yes|no, with the meanings and ranges of the options above. The");
+    print("command line wins over the file; a bad line is reported and its default used.");
     print("Data: Textures/, Models/ and Sound/ are read from the working directory, else");
     print("from the program's folder or its " BALLTOSS_DATA_FROM_PROGRAM ", else from");
     print(BALLTOSS_DATA_DIR ".");
-}
-
-int TakeWindow(GameOptions* options, const char*)
-{
-    options->windowed = 1;
-    return kOptionsPlay;
 }
 
 int TakeHelp(GameOptions*, const char*)
@@ -100,20 +116,14 @@ int TakeVersion(GameOptions*, const char*)
     return 0;
 }
 
-// A whole number from 1; the driver's own largest (often 16) caps it when the
-// textures are made, with one line.
-int TakeAnisotropy(GameOptions* options, const char* argument)
+int TakeWriteConfig(GameOptions*, const char*)
 {
-    if (!*argument || std::strlen(argument) > 6)
-        return kBadArgument;
-    for (const char* c = argument; *c; ++c)
-        if (*c < '0' || *c > '9')
-            return kBadArgument;
-    long n = std::strtol(argument, nullptr, 10);
-    if (n < 1)
-        return kBadArgument;
-    options->anisotropy = (float)n;
-    return kOptionsPlay;
+    char path[PATH_MAX];
+    if (!SettingsFilePath(path, sizeof path)) {
+        ConsoleError("balltoss: neither XDG_CONFIG_HOME nor HOME names a folder for the settings file");
+        return 1;
+    }
+    return WriteSettingsFile(path);
 }
 
 int TakeRecord(GameOptions* options, const char* argument)
@@ -188,6 +198,16 @@ int ParseOptions(int argc, char** argv, GameOptions* options)
                     return Refuse("file name too long for ", row->name);
                 argument = path;
             }
+        }
+        if (row->key) {
+            char why[96], problem[160];
+            if (!TakeSettingValue(row->key, argument ? argument : "yes", &options->settings, why,
+                                  sizeof why)) {
+                std::snprintf(problem, sizeof problem, "%s %.40s: %s", row->name, argument, why);
+                return Refuse(problem, "");
+            }
+            options->given |= row->given;
+            continue;
         }
         int result = row->take(options, argument);
         if (result == kBadArgument)

@@ -43,14 +43,23 @@ static uint64_t AssetDigest()
     return digest;
 }
 
-int OpenRecordOrReplay(const GameOptions* options)
+int OpenRecordOrReplay(const GameOptions* options, Settings* settings)
 {
     ReplayHeader header;
     std::memset(&header, 0, sizeof header);
     std::snprintf(header.gameVersion, sizeof header.gameVersion, "%s", BALLTOSS_VERSION);
     header.assetDigest = AssetDigest();
-    if (options->replayPath[0])
-        return ReplayStartPlayback(options->replayPath, &header, options->fast);
+    header.sensitivity = settings->sensitivity;
+    header.invertMouse = (uint8_t)(settings->invertMouse ? 1 : 0);
+    if (options->replayPath[0]) {
+        if (!ReplayStartPlayback(options->replayPath, &header, options->fast))
+            return 0;
+        // The look as it was recorded, whatever this player's settings say.
+        const ReplayHeader* recorded = ReplayRecordedHeader();
+        settings->sensitivity = recorded->sensitivity;
+        settings->invertMouse = recorded->invertMouse;
+        return 1;
+    }
     if (options->recordPath[0] && !ReplayStartRecording(options->recordPath, &header))
         return 0;
     // Every round played is kept as the last one, whatever the options.

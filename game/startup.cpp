@@ -43,11 +43,15 @@ static void CompileModelLists(Game* game)
     }
 }
 
-void GameStartUp(Game* game)
+void GameStartUp(Game* game, const Settings* settings)
 {
-    InitWindow(&game->window);
+    if (settings)
+        game->settings = *settings;
+    else
+        DefaultSettings(&game->settings);
+    InitWindow(&game->window, game->settings.windowed);
     LoadFramebufferProcs();
-    LoadTextures(game->textures);
+    LoadTextures(game->textures, (float)game->settings.anisotropy);
     game->fontBase = glGenLists(256);
     BuildFont(&game->fontBase, game->textures[1], 16.0f, 16.0f, 8);
     InitShadowMap(&game->shadowTexture);
@@ -64,6 +68,7 @@ void GameStartUp(Game* game)
     CompileModelLists(game);
 
     InitSoundBank(&game->soundBuffers, &game->soundSources);
+    SetListenerGain((float)game->settings.volume / 100.0f);
     SetupPhysicsScene(game->world, game->objects, &game->player, game->modelSlots,
                       game->texturedLists, game->plainLists, game->soundSources);
     InitLights(&game->light);
@@ -82,11 +87,18 @@ void GameStartUp(Game* game)
     glLoadIdentity();
 }
 
+static void StartHint(Game* game)
+{
+    game->hintThisRound = HintWanted(&game->settings, game->roundsStarted);
+    ++game->roundsStarted;
+}
+
 void StartRound(Game* game)
 {
     Player* player = &game->player;
     glfwSetMousePos(320, 240);
     player->score = 0;
+    player->throws = 0;
     player->heldBody = nullptr;
 
     PlaceBodyUpright(player->body, Vec3{0.0f, 2.1f, 5.0f});
@@ -108,6 +120,7 @@ void StartRound(Game* game)
     game->lastStepTime = now;
     game->roundStartTime = now;
     game->stepBudget = 0.0;
+    StartHint(game);
 }
 
 static void FreeMatrix(Mat4** matrix)
@@ -134,13 +147,11 @@ void GameShutDown(Game* game)
     DeleteSoundBank(&game->soundBuffers, &game->soundSources);
 }
 
-int GameMain(const GameOptions* options)
+int GameMain(const Settings* settings)
 {
     // The game record is large and lives for the whole program.
     Game* game = (Game*)std::calloc(1, sizeof(Game));
-    game->window.windowed = options->windowed;
-    textureAnisotropy = options->anisotropy;
-    GameStartUp(game);
+    GameStartUp(game, settings);
     StartRound(game);
     while (!game->quitRequested && ReplayBeginPass())
         RunFrame(game);

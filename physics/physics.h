@@ -62,6 +62,7 @@ struct Player {
     float power;             // 0 to 25
     float passSeconds;       // the clock time this pass covers, set by the frame loop
     double powerSeconds;     // held time not yet turned into power, under 1/60 s
+    int throws;              // balls thrown this round
 };
 
 // What the player looks at: the nearest hit of the look ray.

@@ -65,6 +65,7 @@ static void HandleBall(NewtonWorld* world, Player* player, SceneObject* ball,
         float point[3] = {report->point.x, report->point.y, report->point.z};
         NewtonAddBodyImpulse(report->body, deltaVelocity, point);
         player->heldBody = nullptr;
+        ++player->throws;
     }
     if (glfwGetMouseButton(GLFW_MOUSE_BUTTON_RIGHT))
         player->heldBody = report->body;

@@ -14,15 +14,14 @@
 struct WindowSettings {
     int width, height;
     int redBits, blueBits, greenBits;   // stored red, blue, green
-    int windowed;   // set before InitWindow: nonzero plays in a window, 0 full screen
 };
 
 // Opens the window (full screen at the monitor's own mode unless windowed is
-// set; a window can be resized), titled "Ball Toss" with the game's icon where
+// nonzero; a window can be resized), titled "Ball Toss" with the game's icon where
 // the data folder or the installation has it, and sets the GL state every pass
 // starts from. On failure prints its line, beeps, waits 3 s (a console key ends
 // it early) and ends the program with exit status 1.
-void InitWindow(WindowSettings* settings);
+void InitWindow(WindowSettings* settings, int windowed);
 
 // The framebuffer-object entry points, looked up once after InitWindow. Null
 // where the driver does not know the name.
@@ -160,14 +159,11 @@ void RenderShadowReceivingPass(const SceneView* view);
 
 // Fills entries 1 to 10 of the texture table from Textures/ (11 and 12 stay 0).
 // An image that fails prints "Failed to load image, <file>!!!", beeps, and keeps
-// its empty texture object; loading goes on.
-void LoadTextures(GLuint textures[13]);
-
-// The anisotropic filtering LoadTextures asks for: 0 (the default) the driver's
-// largest, or 1 (plain trilinear filtering) on a renderer whose anisotropic
-// filtering stalls; otherwise this value, down to 1, and at most the driver's
-// largest (a larger request prints one line and gets it).
-extern float textureAnisotropy;
+// its empty texture object; loading goes on. anisotropy: the filtering asked
+// for, 0 for the driver's largest, or 1 (plain trilinear filtering) on a
+// renderer whose anisotropic filtering stalls; otherwise this value, down to 1,
+// and at most the driver's largest (a larger request prints one line and gets it).
+void LoadTextures(GLuint textures[13], float anisotropy);
 
 // Whether a renderer, by its GL_RENDERER string, stalls when it filters
 // anisotropically: Mesa's llvmpipe takes seconds a frame while a textured face

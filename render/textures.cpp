@@ -29,8 +29,6 @@ static const char* const kTextureFiles[13] = {
     nullptr,
 };
 
-float textureAnisotropy = 0.0f;
-
 int AnisotropyStalls(const char* renderer)
 {
     return renderer && std::strstr(renderer, "llvmpipe") != nullptr;
@@ -40,22 +38,22 @@ int AnisotropyStalls(const char* renderer)
 // asked for less (software renderers filter anisotropically at a high cost),
 // or 1 where the driver's filtering stalls. 0 where the driver has no
 // anisotropic filtering.
-static float ChosenAnisotropy()
+static float ChosenAnisotropy(float asked)
 {
     if (!glfwExtensionSupported("GL_EXT_texture_filter_anisotropic"))
         return 0.0f;
     GLfloat largest = 1.0f;
     glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &largest);
-    if (textureAnisotropy < 1.0f)
+    if (asked < 1.0f)
         return AnisotropyStalls((const char*)glGetString(GL_RENDERER)) ? 1.0f : largest;
-    if (textureAnisotropy > largest) {
+    if (asked > largest) {
         char line[96];
         std::snprintf(line, sizeof line, "Anisotropy %g is above the driver's largest: using %g",
-                      (double)textureAnisotropy, (double)largest);
+                      (double)asked, (double)largest);
         ConsolePrint(line);
         return largest;
     }
-    return textureAnisotropy;
+    return asked;
 }
 
 static void LoadTextureEntry(GLuint* entry, const char* fileName, float anisotropy)
@@ -77,10 +75,10 @@ static void LoadTextureEntry(GLuint* entry, const char* fileName, float anisotro
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
 }
 
-void LoadTextures(GLuint textures[13])
+void LoadTextures(GLuint textures[13], float anisotropy)
 {
-    float anisotropy = ChosenAnisotropy();
+    float chosen = ChosenAnisotropy(anisotropy);
     for (int i = 1; i <= 12; ++i)
         if (kTextureFiles[i])
-            LoadTextureEntry(&textures[i], kTextureFiles[i], anisotropy);
+            LoadTextureEntry(&textures[i], kTextureFiles[i], chosen);
 }

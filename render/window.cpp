@@ -37,7 +37,7 @@ static void SetWindowIcon()
             return;
 }
 
-void InitWindow(WindowSettings* settings)
+void InitWindow(WindowSettings* settings, int windowed)
 {
     settings->width = 640;
     settings->height = 480;
@@ -50,7 +50,7 @@ void InitWindow(WindowSettings* settings)
         WindowFailure("Failed to initialize GLFW!", Glfw2ErrorText());
     // The same 640 by 480 picture either way, so the HUD and the projection do
     // not change; BeginGameFrame and PresentGameFrame fit it to the window.
-    int mode = settings->windowed ? GLFW_WINDOW : GLFW_FULLSCREEN;
+    int mode = windowed ? GLFW_WINDOW : GLFW_FULLSCREEN;
     if (!glfwOpenWindow(settings->width, settings->height, settings->redBits,
                         settings->greenBits, settings->blueBits, 8, 32, 0, mode)) {
         glfwTerminate();

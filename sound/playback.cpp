@@ -92,3 +92,15 @@ void SetListener(Vec3 position, Vec3 forward, Vec3 up)
     alListenerfv(AL_ORIENTATION, orientation);
     alListener3f(AL_VELOCITY, 0.0f, 0.0f, 0.0f);
 }
+
+void SetListenerGain(float gain)
+{
+    alListenerf(AL_GAIN, gain);
+}
+
+float GetListenerGain()
+{
+    float gain = 0.0f;
+    alGetListenerf(AL_GAIN, &gain);
+    return gain;
+}

@@ -56,3 +56,7 @@ int SoundGetSampleOffset(unsigned int source);
 // The ear: position, facing direction and up direction (scene units and unit
 // vectors); the listener never moves with a velocity of its own.
 void SetListener(Vec3 position, Vec3 forward, Vec3 up);
+
+// The loudness of everything heard, set once at start-up: 0 silent, 1 as recorded.
+void SetListenerGain(float gain);
+float GetListenerGain();

@@ -7,7 +7,7 @@ packages=(
   cmake g++ make pkg-config
   libglfw3-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri
   libbullet-dev libopenal-dev libalut-dev libstb-dev
-  libfreetype-dev fonts-dejavu-core
+  libfreetype-dev fonts-dejavu-core libinih-dev
 )
 if [ "${1:-}" = "--test" ]; then
   packages+=(

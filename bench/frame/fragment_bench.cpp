@@ -327,7 +327,7 @@ static bool LoadOtherAssets(const char* otherRoot, OtherAssets* out)
     if (!getcwd(here, sizeof here) || chdir(otherRoot) != 0)
         return false;
     std::memset(out, 0, sizeof *out);
-    LoadTextures(out->textures);
+    LoadTextures(out->textures, 0.0f);
     Model* table = nullptr;
     Model* ball = nullptr;
     LoadObjModel(&table, "Models/Table_Small2.obj", 1);
@@ -441,7 +441,7 @@ int main(int argc, char** argv)
     script->mouseX = 320;
     script->mouseY = 240;
     Game* game = (Game*)std::calloc(1, sizeof(Game));
-    GameStartUp(game);
+    GameStartUp(game, nullptr);
     StartRound(game);
     if (!shadowsEnabled)
         std::printf("this driver gives no shadows: only the lit pass counts\n");

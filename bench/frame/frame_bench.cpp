@@ -20,8 +20,10 @@ static Game* StartedGame(int* shadowsFound)
     static Game* game = nullptr;
     static int found = 0;
     if (!game) {
+        Settings settings;
+        DefaultSettings(&settings);
         if (const char* anisotropy = std::getenv("BENCH_ANISOTROPY"))
-            textureAnisotropy = (float)std::atof(anisotropy);
+            settings.anisotropy = std::atoi(anisotropy);
         Glfw2Script* script = Glfw2GetScript();
         script->active = 1;
         script->time = 10.0;
@@ -29,8 +31,8 @@ static Game* StartedGame(int* shadowsFound)
         script->mouseY = 240;
         game = (Game*)std::calloc(1, sizeof(Game));
         // A window, so that each benchmark can give it the size it measures.
-        game->window.windowed = 1;
-        GameStartUp(game);
+        settings.windowed = 1;
+        GameStartUp(game, &settings);
         found = shadowsEnabled;
         StartRound(game);
     }

@@ -61,10 +61,10 @@ static void TimedStartUp(double ms[kStepCount])
         ms[step] = now - t;
         t = now;
     };
-    InitWindow(&game->window);
+    InitWindow(&game->window, 0);
     LoadFramebufferProcs();
     mark(0);
-    LoadTextures(game->textures);
+    LoadTextures(game->textures, 0.0f);
     mark(1);
     game->fontBase = glGenLists(256);
     BuildFont(&game->fontBase, game->textures[1], 16.0f, 16.0f, 8);

@@ -17,7 +17,7 @@ enum ReplayKind {
     REPLAY_KIND_COUNT = 5
 };
 
-enum { REPLAY_FORMAT_VERSION = 2, REPLAY_MAX_CHANNELS = 64 };
+enum { REPLAY_FORMAT_VERSION = 3, REPLAY_MAX_CHANNELS = 64 };
 // A recording is read whole into memory; nothing larger is taken for one.
 enum : size_t { REPLAY_MAX_FILE_SIZE = (size_t)64 << 20 };
 
@@ -27,6 +27,9 @@ enum : size_t { REPLAY_MAX_FILE_SIZE = (size_t)64 << 20 };
 struct ReplayHeader {
     char gameVersion[32];
     uint64_t assetDigest;
+    // The player's settings that change play, replayed as recorded.
+    float sensitivity;     // the look's factor, 0.1 to 10
+    uint8_t invertMouse;   // 1: the look's pitch turned over
 };
 
 // How a round or a recording ended: the score and a digest of every body's matrix.
@@ -51,7 +54,7 @@ struct ReplayFile {
 // Checks the first bytes of a file as a recording's header (magic, format
 // version, fields). 1 with the header's size in headerSize; 0 with one line in
 // why. Needs no more than REPLAY_HEADER_MAX bytes.
-enum { REPLAY_HEADER_MAX = 8 + 2 + 1 + 31 + 8 };
+enum { REPLAY_HEADER_MAX = 8 + 2 + 1 + 31 + 8 + 5 };
 int ReplayParseHeader(const unsigned char* bytes, size_t size, ReplayHeader* header,
                       size_t* headerSize, char* why, size_t whySize);
 
@@ -90,6 +93,9 @@ int ReplayRecordAlso(const char* path, const ReplayHeader* header);
 // read whole. fast: do not wait for the recorded time to come. 0 with one
 // console line on failure.
 int ReplayStartPlayback(const char* path, const ReplayHeader* expected, int fast);
+
+// While replaying: the recording's header, with the settings it was made with.
+const ReplayHeader* ReplayRecordedHeader();
 
 // Asks a replay to stop at the next pass (the player pressed Esc or closed the window).
 void ReplayRequestStop();

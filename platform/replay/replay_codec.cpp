@@ -266,7 +266,14 @@ size_t ReplayEncodeHeader(const ReplayHeader* header, unsigned char* out)
     std::memcpy(out + n, header->gameVersion, length);
     n += length;
     ReplayPutUint64(header->assetDigest, out + n);
-    return n + 8;
+    n += 8;
+    // The look's sensitivity as its float's bits, then the inverted look.
+    uint32_t bits;
+    std::memcpy(&bits, &header->sensitivity, 4);
+    for (int i = 0; i < 4; ++i)
+        out[n++] = (unsigned char)(bits >> (8 * i));
+    out[n++] = header->invertMouse;
+    return n;
 }
 
 static void Why(char* why, size_t whySize, const char* text)
@@ -284,9 +291,19 @@ static bool ReadHeaderFields(ReplayDecoder* d, ReplayHeader* header)
         d->error = "damaged (header)";
         return false;
     }
-    if (!ReadFixed(d, header->gameVersion, length) || !ReadUint64(d, &header->assetDigest))
+    unsigned char look[5];
+    if (!ReadFixed(d, header->gameVersion, length) || !ReadUint64(d, &header->assetDigest) ||
+        !ReadFixed(d, look, 5))
         return false;
     header->gameVersion[length] = '\0';
+    uint32_t bits = (uint32_t)look[0] | (uint32_t)look[1] << 8 | (uint32_t)look[2] << 16 |
+                    (uint32_t)look[3] << 24;
+    std::memcpy(&header->sensitivity, &bits, 4);
+    header->invertMouse = look[4];
+    if (!(header->sensitivity >= 0.1f && header->sensitivity <= 10.0f) || look[4] > 1) {
+        d->error = "damaged (header)";
+        return false;
+    }
     return true;
 }
 

@@ -188,6 +188,11 @@ int Verified(const ReplayEnd* end)
 
 } // namespace
 
+const ReplayHeader* ReplayRecordedHeader()
+{
+    return &playback.file.header;
+}
+
 int ReplayStartPlayback(const char* path, const ReplayHeader* expected, int fast)
 {
     size_t size = 0;

@@ -165,8 +165,10 @@ e2e_start_game() {
         envs+=(LD_PRELOAD="$FAKETIME_LIB" FAKETIME_TIMESTAMP_FILE="$E2E_TMP/clock"
                FAKETIME_CACHE_DURATION=1)
     fi
-    # What the game keeps (scores, rounds, settings) stays in this run's folder.
-    envs+=(XDG_DATA_HOME="$E2E_TMP/data" XDG_CONFIG_HOME="$E2E_TMP/config")
+    # The player's folders are the run's own: a settings file or a kept score
+    # of the machine's user never changes what a test sees. A case writes
+    # $E2E_TMP/config/balltoss/balltoss.conf to play with settings.
+    envs+=(XDG_CONFIG_HOME="$E2E_TMP/config" XDG_DATA_HOME="$E2E_TMP/data")
     # Settings for the game alone (sanitizer options, say), NAME=VALUE each.
     envs+=(${GAME_ENV[@]+"${GAME_ENV[@]}"})
     GAME_OUT="$E2E_TMP/$name.out"
@@ -432,6 +434,22 @@ same_view() {
     [ -n "$a" ] && [ -n "$b" ] && awk -v a="$a" -v b="$b" 'BEGIN { split(a, p); split(b, q)
         for (i = 1; i <= 3; i++) if (p[i] - q[i] > 1 || q[i] - p[i] > 1) exit 1 }'
 }
+# The first round's hint, centred, its glyphs' top row 48 pixels above the bottom.
+HINT="Look down for the balls: right button grabs, left throws"
+HINT_X=$((320 - 4 * ${#HINT}))
+HINT_Y=432
+# Its glyphs read where they belong; between the words the scene shows through,
+# and light wood reads as ink there, so the spaces are not read.
+hint_shown() {
+    local got
+    got=$(e2e_read_text "$1" $HINT_X $HINT_Y "${#HINT}")
+    awk -v got="$got" -v want="$HINT" 'BEGIN { for (i = 1; i <= length(want); i++)
+        if (substr(want, i, 1) != " " && substr(want, i, 1) != substr(got, i, 1)) exit 1 }' && return 0
+    e2e_log "    at $HINT_X,$HINT_Y reads \"$got\""
+    return 1
+}
+hint_gone() { [ "$(e2e_count "$1" $((8 * ${#HINT}))x8+$HINT_X+$HINT_Y "$YELLOW")" -le 5 ]; }
+
 # Regions, rows counted from the top of the 640x480 screen.
 TIME_LINE=200x8+0+8
 CROSSHAIR=24x24+308+228

@@ -6,8 +6,9 @@
 #   wave driver: the HUD score read from screenshots climbs to the recorded
 #   score, the closing screen shows it, each win jingle is heard, and the game
 #   says "replay verified".
-# random: 60 s of random mouse, keys and pauses recorded with --record, replayed twice
-#   with --fast: both verified, with the same digest.
+# random: 60 s of random mouse, keys and pauses recorded with --record and a
+#   look of its own (--sensitivity 2.5 --invert-mouse), replayed twice with
+#   --fast under other settings: both verified, with the same digest.
 # damaged: that recording damaged at one random byte, 20 times: one line and
 #   exit status 1 each, never a crash.
 set -u
@@ -116,8 +117,11 @@ random_input() {
 }
 
 case_random() {
-    e2e_log "random: 60 s of random X input recorded, then replayed twice with --fast"
-    GAME_ARGS=(--record "$E2E_TMP/random.btr")
+    e2e_log "random: 60 s of random X input recorded with a player's own look, then replayed twice with --fast under other settings"
+    # The look a player set is kept in the recording: a replay under other
+    # settings (here the defaults, then a settings file that says otherwise)
+    # plays it as it was recorded.
+    GAME_ARGS=(--record "$E2E_TMP/random.btr" --sensitivity 2.5 --invert-mouse)
     e2e_start_game random "$ROOT"
     e2e_check "window opens" e2e_wait_window 60 || return
     random_input
@@ -130,6 +134,10 @@ case_random() {
     local first="" run
     for run in 1 2; do
         GAME_ARGS=(--replay "$E2E_TMP/random.btr" --fast)
+        if [ "$run" = 2 ]; then
+            mkdir -p "$E2E_TMP/config/balltoss"
+            printf 'sensitivity = 0.5\ninvert_mouse = no\n' >"$E2E_TMP/config/balltoss/balltoss.conf"
+        fi
         e2e_start_game "random_replay$run" "$ROOT"
         e2e_check "replay $run ends" e2e_wait_exit 300 || return
         e2e_log "    $(cat "$GAME_OUT")"
@@ -137,6 +145,7 @@ case_random() {
         e2e_check "replay $run says replay verified" grep -q "^replay verified" "$GAME_OUT"
         [ -z "$first" ] && first=$(cat "$GAME_OUT")
     done
+    rm -f "$E2E_TMP/config/balltoss/balltoss.conf"
     e2e_check "both replays end with the same digest" test "$(cat "$GAME_OUT")" = "$first"
 }
 

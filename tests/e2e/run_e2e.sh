@@ -41,13 +41,18 @@ ends_cleanly() {
 # ---- start-up: the HUD over the scene, then Esc ---------------------------
 
 case_startup() {
-    e2e_log "startup: on a bare X server the first picture shows the HUD; Esc ends with status 0"
+    e2e_log "startup: on a bare X server, with window = yes in the settings file, the first picture shows the HUD and the hint; Esc ends with status 0"
     e2e_stop_wm
+    mkdir -p "$E2E_TMP/config/balltoss"
+    printf '# a player who plays in a window\nwindow = yes\n' >"$E2E_TMP/config/balltoss/balltoss.conf"
     # A clock slowed twentyfold keeps the round at 5:00 while the shot is taken.
     e2e_start_game startup -clock 0.05 "$ROOT"
     e2e_check "window opens" e2e_wait_window 60 || return
     e2e_check "window is 640x480" \
         bash -c "xdotool getwindowgeometry $GAME_WINDOW | grep -q 'Geometry: 640x480'"
+    # Without a window manager GLFW makes a full-screen window override-redirect.
+    e2e_check "it is a window, not full screen" \
+        bash -c "xwininfo -id $GAME_WINDOW | grep -q 'Override Redirect State: no'"
     sleep 1.5
     e2e_shot startup
     e2e_check "the scene shows" scene_shown startup
@@ -63,7 +68,9 @@ case_startup() {
     e2e_check "power meter's yellow label at the bottom left" \
         at_least 20 "$(e2e_count startup 64x14+0+224 "$YELLOW")"
     e2e_check "no power bar while no ball is held" at_most 20 "$(e2e_count startup $POWER_BAR "$BLUE")"
+    e2e_check "a first round shows the hint" hint_shown startup
     ends_cleanly Escape Esc
+    rm "$E2E_TMP/config/balltoss/balltoss.conf"
 }
 
 # ---- walking -----------------------------------------------------------------
@@ -224,6 +231,7 @@ case_throw() {
     e2e_start_game throw -wave "$E2E_TMP/throw.wav" "$ROOT"
     e2e_check "window opens" e2e_wait_window 60 || return
     e2e_check "the scene shows" scene_appears throw_start
+    e2e_check "the hint shows" hint_shown throw_start
     sleep 2.5           # the balls roll down into the tray
     e2e_look 0 600 4
     e2e_shot throw_aim
@@ -249,6 +257,7 @@ case_throw() {
     sleep 0.4
     e2e_shot thrown
     e2e_check "no power bar once the ball is thrown" at_most 20 "$(power_bar_pixels thrown)"
+    e2e_check "no hint after the first throw" hint_gone thrown
     e2e_check "the picture changes with the throw" at_least 3000 "$(e2e_diff held_3 thrown $SCENE)"
     # A second later the ball has flown off or dropped: at most half of its
     # disc is left round the crosshair.
@@ -276,12 +285,32 @@ case_throw() {
 
 # ---- a left click with empty hands --------------------------------------------
 
+# The hint is up while the round is young (game time, under 20 s) and none
+# of the clicks so far was a throw.
+hint_stays() {
+    e2e_log "    $(e2e_game_seconds) s of game time"
+    hint_shown "$1"
+}
+
+# The hint is gone, and not merely by its 20 s having run out.
+hint_gone_early() {
+    local t
+    t=$(e2e_game_seconds)
+    e2e_log "    $t s of game time"
+    hint_gone "$1" && awk -v t="$t" 'BEGIN { exit !(t < 19) }'
+}
+
 case_click() {
-    e2e_log "click: a left click with empty hands is forgotten; the ball grabbed next stays held"
-    e2e_start_game click "$ROOT"
+    e2e_log "click: a left click with empty hands is forgotten and no throw; the ball grabbed next stays held; the first throw ends the hint"
+    # The clock runs at a tenth of its speed but while the balls settle: the
+    # round stays within the hint's 20 s while the view turns, however busy
+    # the machine.
+    e2e_start_game click -clock 0.1 "$ROOT"
     e2e_check "window opens" e2e_wait_window 60 || return
     e2e_check "the scene shows" scene_appears click_start
+    e2e_clock_rate 1
     sleep 2.5
+    e2e_clock_rate 0.1
     e2e_look 0 600 4
     e2e_check "a ball comes under the crosshair" aim_at_ball || return
     xdotool click 1
@@ -290,6 +319,15 @@ case_click() {
     xdotool click 3
     sleep 0.3
     e2e_check "the ball grabbed stays held: the bar rises and wraps" power_rises_and_wraps
+    e2e_shot held
+    e2e_check "neither the empty-handed click nor the grab ends the hint" hint_stays held
+    # A left click on a ball throws the held one (on the slow clock it is still
+    # rising from the tray: aim at a ball again first).
+    e2e_check "a ball comes under the crosshair again" aim_at_ball || return
+    xdotool click 1
+    sleep 0.5
+    e2e_shot thrown
+    e2e_check "the first throw ends the hint" hint_gone_early thrown
     ends_cleanly Escape Esc
 }
 

@@ -5,6 +5,7 @@
 #include "platform/replay/replay.h"
 #include "platform/newton/newton.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -155,10 +156,12 @@ TEST_F(FrameLoopTest, MovementKeysPushAlongTheViewAndClampEachComponent)
 TEST_F(FrameLoopTest, MouseLookTakesTheOffsetFromTheCentreAndRecentres)
 {
     Player* player = &game.player;
+    Settings settings;
+    DefaultSettings(&settings);
     player->right = Vec3{0.96f, 0.28f, 0.0f};
     Glfw2GetScript()->mouseX = 320 + 25;
     Glfw2GetScript()->mouseY = 240 - 40;
-    ReadMouseLook(player);
+    ReadMouseLook(player, &settings);
     EXPECT_FLOAT_EQ(player->pitch, 0.04f);   // mouse up: look up
     EXPECT_FLOAT_EQ(player->yaw, -0.025f);   // mouse right: turn right
     EXPECT_FLOAT_EQ(player->roll, -0.28f);   // level the tilted horizon
@@ -166,12 +169,47 @@ TEST_F(FrameLoopTest, MouseLookTakesTheOffsetFromTheCentreAndRecentres)
     EXPECT_EQ(Glfw2GetScript()->mouseY, 240);
 }
 
+// The same mouse travel, 30 pixels up and 50 right, read with the player's
+// settings and turned into the view as the frame does: at sensitivity 2 the
+// view turns twice as far; inverted, the same mouse looks down, not up.
+TEST_F(FrameLoopTest, MouseLookTurnsBySensitivityAndInvertedTurnsThePitchOver)
+{
+    const struct { float sensitivity; int invert; float up, right; } cases[] = {
+        {1.0f, 0, 0.03f, 0.05f},
+        {2.0f, 0, 0.06f, 0.10f},
+        {1.0f, 1, -0.03f, 0.05f},
+        {0.5f, 1, -0.015f, 0.025f},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "sensitivity " << c.sensitivity << " invert " << c.invert);
+        Settings settings;
+        DefaultSettings(&settings);
+        settings.sensitivity = c.sensitivity;
+        settings.invertMouse = c.invert;
+        Player* player = &game.player;
+        player->forward = Vec3{0.0f, 0.0f, -1.0f};
+        player->right = Vec3{1.0f, 0.0f, 0.0f};
+        player->up = Vec3{0.0f, 1.0f, 0.0f};
+        Glfw2GetScript()->mouseX = 320 + 50;
+        Glfw2GetScript()->mouseY = 240 - 30;
+        ReadMouseLook(player, &settings);
+        PitchView(&player->forward, &player->right, &player->up, player->pitch);
+        YawView(&player->forward, &player->right, &player->up, player->yaw);
+        // Elevation, and the turn to the right about the vertical.
+        Vec3 f = player->forward;
+        EXPECT_NEAR(std::asin(f.y), c.up, 1e-3);
+        EXPECT_NEAR(std::atan2(f.x, -f.z), c.right, 1e-3);
+        EXPECT_EQ(Glfw2GetScript()->mouseX, 320);
+        EXPECT_EQ(Glfw2GetScript()->mouseY, 240);
+    }
+}
+
 // Passes on an uneven clock with W pressed now and then, recorded; then the
 // same passes replayed while the live clock and keys say something else.
 TEST_F(FrameLoopTest, ReplayedPassesRunTheRecordedStepsAndAnotherReadingStopsNamingThePass)
 {
     const char* path = "frameloop_test.btr";
-    ReplayHeader header = {"test", 42};
+    ReplayHeader header = {"test", 42, 2.5f, 1};
     ASSERT_TRUE(ReplayStartRecording(path, &header));
     Glfw2Script* script = Glfw2GetScript();
     script->time = 100.0;
@@ -186,7 +224,11 @@ TEST_F(FrameLoopTest, ReplayedPassesRunTheRecordedStepsAndAnotherReadingStopsNam
     ReplayEnd end = {7, 1234};
     ASSERT_EQ(ReplayFinish(&end), 0);
 
-    ASSERT_TRUE(ReplayStartPlayback(path, &header, 1));
+    // The replay's own settings say nothing: the recording's are the ones played.
+    ReplayHeader here = {"test", 42, 1.0f, 0};
+    ASSERT_TRUE(ReplayStartPlayback(path, &here, 1));
+    EXPECT_EQ(ReplayRecordedHeader()->sensitivity, 2.5f);
+    EXPECT_EQ(ReplayRecordedHeader()->invertMouse, 1);
     script->time = 100.0;
     game.lastStepTime = 100.0;
     game.stepBudget = 0.0;

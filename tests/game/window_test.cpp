@@ -18,7 +18,7 @@
 
 class WindowTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { InitWindow(&settings); }
+    static void SetUpTestSuite() { InitWindow(&settings, 0); }
     static inline WindowSettings settings;
 };
 
@@ -196,8 +196,7 @@ TEST(WindowSizes, ThePictureIsScaledIntoACentredBoxBetweenBlackBars)
         {638, 455, {15, 0, 607, 455}},      {640, 480, {0, 0, 640, 480}},
         {1280, 960, {0, 0, 1280, 960}},     {320, 200, {26, 0, 267, 200}}};
     WindowSettings settings = {};
-    settings.windowed = 1;
-    InitWindow(&settings);
+    InitWindow(&settings, 1);
     LoadFramebufferProcs();
     for (const auto& fit : fits) {
         PictureBox box = FitPicture(&settings, fit.width, fit.height);
@@ -227,7 +226,7 @@ TEST(WindowSizes, ThePictureIsScaledIntoACentredBoxBetweenBlackBars)
     EXPECT_EQ(GlInteger(GL_MATRIX_MODE), GL_MODELVIEW);
 
     // 960x600 holds an 800x600 box from column 80: the blue band is 60 rows.
-    WindowSettings shown = {960, 600, 8, 8, 8, 1};
+    WindowSettings shown = {960, 600, 8, 8, 8};
     Picture picture = ReadPicture(GL_BACK, &shown);
     for (int y : {0, 300, 599}) {
         EXPECT_TRUE(IsBlack(picture.At(0, y)) && IsBlack(picture.At(79, y))) << y;
@@ -281,7 +280,7 @@ TEST(WindowFailure, NoDisplayEndsTheProgramWithItsLineAndStatusOne)
             unsetenv("WAYLAND_DISPLAY");
             dup2(STDERR_FILENO, STDOUT_FILENO);   // the console line, where the test sees it
             WindowSettings settings;
-            InitWindow(&settings);
+            InitWindow(&settings, 0);
         },
         ::testing::ExitedWithCode(1), "Failed to initialize GLFW!");
 }
@@ -334,7 +333,7 @@ TEST(WindowFailure, InterruptDuringTheWaitLeavesTheTerminalAsFound)
                 unsetenv("DISPLAY");
                 unsetenv("WAYLAND_DISPLAY");
                 WindowSettings settings = {};
-                InitWindow(&settings);
+                InitWindow(&settings, 0);
                 _exit(7);
             }
             if (program < 0)

@@ -198,13 +198,13 @@ const char* const kTableFiles[] = {"Text", "Wall", "eightball", "Wood2", "Wood1"
                                    "Targ", "Power"};
 
 // Runs LoadTextures in directory `where`; returns what the console got.
-std::string LoadTable(const std::string& where, GLuint textures[13])
+std::string LoadTable(const std::string& where, GLuint textures[13], float anisotropy = 0.0f)
 {
     char here[4096];
     EXPECT_NE(getcwd(here, sizeof here), nullptr);
     EXPECT_EQ(chdir(where.c_str()), 0);
     testing::internal::CaptureStdout();
-    LoadTextures(textures);
+    LoadTextures(textures, anisotropy);
     std::string console = testing::internal::GetCapturedStdout();
     EXPECT_EQ(chdir(here), 0);
     return console;
@@ -277,16 +277,14 @@ TEST(TextureTable, AnisotropyOnlyWhereTheExtensionIsReported)
 
     // A player's choice: taken as asked, and capped at the driver's largest.
     for (float asked : {1.0f, largest + 1.0f}) {
-        textureAnisotropy = asked;
         GLuint chosen[13] = {};
-        std::string console = LoadTable(dir.path, chosen);
+        std::string console = LoadTable(dir.path, chosen, asked);
         EXPECT_EQ(console.find("above the driver's largest") != std::string::npos, asked > largest)
             << console;
         EXPECT_EQ(Parameter(chosen[7], GL_TEXTURE_MAX_ANISOTROPY_EXT),
                   asked > largest ? largest : asked);
         glDeleteTextures(10, chosen + 1);
     }
-    textureAnisotropy = 0.0f;
 }
 
 TEST(TextureTable, TheGamesOwnImagesAllLoad)

@@ -74,7 +74,7 @@ TEST_F(FontTest, EmptyTextDrawsNothingButSetsTheState)
 TEST_F(FontTest, GameFontSpaceStaysDarkBetweenWords)
 {
     GLuint textures[13] = {};
-    LoadTextures(textures);
+    LoadTextures(textures, 0.0f);
     GLuint base = glGenLists(256);
     BuildFont(&base, textures[1], 16.0f, 16.0f, 8);
     const float rows[3] = {200.0f, 472.0f, 464.0f};

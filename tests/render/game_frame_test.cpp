@@ -5,9 +5,11 @@
 
 #include "game/game.h"
 #include "platform/glfw2/glfw2.h"
+#include "sound/sound.h"
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <gtest/gtest.h>
 
 class GameFrameTest : public ::testing::Test {
@@ -21,7 +23,12 @@ protected:
         script->mouseX = 320;
         script->mouseY = 240;
         game = (Game*)std::calloc(1, sizeof(Game));
-        GameStartUp(game);
+        // A player who turned the sound down and wants the hint every round.
+        Settings settings;
+        DefaultSettings(&settings);
+        settings.volume = 40;
+        settings.hints = 1;
+        GameStartUp(game, &settings);
         shadowsFound = shadowsEnabled;
         StartRound(game);
         script->time += 1.0 / 60.0;
@@ -128,9 +135,22 @@ TEST_F(GameFrameTest, ShadowsDarkenOnlyWhatTheLightCannotSee)
     EXPECT_LT(on, 0.8f * off) << on << " with shadows, " << off << " without";
 }
 
-TEST_F(GameFrameTest, HudTextSitsInTheTopLeftOverTheScene)
+TEST_F(GameFrameTest, HudTextSitsInTheTopLeftAndTheHintLowOverTheScene)
 {
     HudInk ink = ReadHudInk(*firstFrame, IsYellow);
     EXPECT_EQ(ink.stray, 0);
     EXPECT_GT(ink.score + ink.time, 50);
+    // The hint's row, centred, and nothing yellow just above or below it.
+    const int width = 8 * (int)std::strlen(kHintText), left = 320 - width / 2;
+    int hint = 0, around = 0;
+    for (int y = 30; y < 58; ++y)
+        for (int x = left; x < left + width; ++x)
+            (y >= 40 && y < 48 ? hint : around) += IsYellow(firstFrame->At(x, y));
+    EXPECT_GT(hint, 150);
+    EXPECT_EQ(around, 0);
+}
+
+TEST_F(GameFrameTest, TheVolumeIsTheListenersGain)
+{
+    EXPECT_FLOAT_EQ(GetListenerGain(), 0.4f);
 }

@@ -9,7 +9,7 @@ const WindowSettings* TestWindow()
 {
     static WindowSettings settings;   // width 0 until the window is open
     if (!settings.width) {
-        InitWindow(&settings);
+        InitWindow(&settings, 0);
         LoadFramebufferProcs();
     }
     return &settings;

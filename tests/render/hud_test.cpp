@@ -232,7 +232,7 @@ TEST_F(HudTest, RoundEndsPastThreeHundredSecondsOnTheClosingScreenWithYesOrNo)
 TEST_F(HudTest, GameFontTextStaysInsideItsLines)
 {
     GLuint textures[kTextureCount] = {};
-    LoadTextures(textures);
+    LoadTextures(textures, 0.0f);
     game->textures[1] = textures[1];
     GLuint base = glGenLists(256);
     BuildFont(&base, textures[1], 16.0f, 16.0f, 8);
@@ -243,4 +243,69 @@ TEST_F(HudTest, GameFontTextStaysInsideItsLines)
     EXPECT_EQ(ink.stray, 0);
     EXPECT_GT(ink.score, 40);
     EXPECT_GT(ink.time, 60);
+}
+
+// The first round's hint, centred low over the scene, until the first throw or
+// for 20 s; the HUD's own lines stay as they were.
+TEST_F(HudTest, HintShowsUntilTheFirstThrowOrForTwentySeconds)
+{
+    const int length = (int)std::strlen(kHintText);
+    const int x = 320 - 4 * length, y = 40;
+    const struct { int hint, throws; double after; bool shown; } cases[] = {
+        {1, 0, 0.0, true}, {1, 0, 19.9, true}, {1, 0, 20.0, false},
+        {1, 1, 1.0, false}, {0, 0, 0.0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "hint " << c.hint << " throws " << c.throws << " after "
+                                        << c.after << " s");
+        game->hintThisRound = c.hint;
+        game->player.throws = c.throws;
+        Glfw2GetScript()->time = 1000.0 + c.after;
+        Picture p = FrameWithHud();
+        int yellow = 0;
+        for (int row = y; row < y + 8; ++row)
+            for (int column = x; column < x + 8 * length; ++column)
+                yellow += IsYellow(p.At(column, row));
+        if (c.shown)
+            EXPECT_EQ(ReadGlyphCodes(p, x, y, length, IsYellow), Codes(kHintText));
+        else
+            EXPECT_EQ(yellow, 0);
+        EXPECT_EQ(ReadGlyphCodes(p, 0, 472, 14, IsYellow), Codes("YER SCORE!!! 0"));
+        EXPECT_EQ(ReadHudInk(p, IsYellow).stray, 0);
+    }
+}
+
+// Over a white scene (the tray's light wood, at its lightest) each line of the
+// HUD keeps its yellow and gains a dark rim that text without one lacks.
+TEST_F(HudTest, ScoreTimeAndHintReadOverALightSceneByTheirDarkRim)
+{
+    GLuint textures[kTextureCount] = {};
+    LoadTextures(textures, 0.0f);
+    game->textures[1] = textures[1];
+    GLuint base = glGenLists(256);
+    BuildFont(&base, textures[1], 16.0f, 16.0f, 8);
+    game->fontBase = base;
+    game->hintThisRound = 1;
+    glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    DrawHud(game);
+    Picture p = ReadPicture(GL_BACK);
+    const struct { const char* text; int x, y; } lines[] = {
+        {"YER SCORE!!! 0", 0, 472},
+        {"Time remaining... 5:00", 0, 464},
+        {kHintText, 320 - 4 * (int)std::strlen(kHintText), 40},
+    };
+    for (const auto& line : lines) {
+        int yellow = 0, dark = 0, width = 8 * (int)std::strlen(line.text);
+        for (int row = line.y - 1; row < line.y + 9; ++row)
+            for (int column = line.x - 1; column <= line.x + width; ++column) {
+                Rgb c = p.At(column < 0 ? 0 : column, row > 479 ? 479 : row);
+                yellow += c.r > 200 && c.g > 200 && c.b < 80;
+                dark += c.r < 80 && c.g < 80 && c.b < 80;
+            }
+        EXPECT_GT(yellow, 3 * (int)std::strlen(line.text)) << line.text;
+        EXPECT_GT(dark, yellow / 2) << line.text;
+    }
+    glDeleteLists(base, 256);
 }

@@ -21,7 +21,11 @@ int main(int argc, char** argv)
     script->mouseX = 320;
     script->mouseY = 240;
     Game* game = (Game*)std::calloc(1, sizeof(Game));
-    GameStartUp(game);
+    // As a new player sees it: the first round opens with its hint.
+    Settings settings;
+    DefaultSettings(&settings);
+    settings.hints = 1;
+    GameStartUp(game, &settings);
     StartRound(game);
     // The first pass of the round, a sixtieth of a second after it began.
     script->time += 1.0 / 60.0;

@@ -94,7 +94,7 @@ void MakeTestScene(TestScene* scene, Vec3 eye, Vec3 target, GLuint shadowTexture
     p->markerMatrix = &scene->markerMatrix;
     AimPlayer(p, eye, target);
 
-    scene->window = WindowSettings{640, 480, 8, 8, 8, 0};
+    scene->window = WindowSettings{640, 480, 8, 8, 8};
     InitLights(&scene->light);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();

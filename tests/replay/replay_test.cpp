@@ -17,7 +17,7 @@
 
 namespace {
 
-const ReplayHeader kHeader = {"test", 42};
+const ReplayHeader kHeader = {"test", 42, 1.0f, 0};
 const int kPasses = 30;
 
 std::string Scratch(const char* name)

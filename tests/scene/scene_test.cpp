@@ -169,7 +169,7 @@ TEST_F(SceneTest, TenMinutesOfRandomPlayLoseNoBallAndKeepEveryMatrixFinite)
         seed = seed * 1103515245u + 12345u;
         return (int)((seed >> 16) % (unsigned)range);
     };
-    int escapes = 0, nonFinite = 0, throws = 0, throwAt = 0;
+    int escapes = 0, nonFinite = 0, throws = 0, throwAt = 0, letGo = 0;
     for (int pass = 0; pass < 10 * 60 * kPassesPerSecond; ++pass) {
         Player* p = &game->player;
         int phase = pass % 250;   // one throw every five seconds or so
@@ -200,7 +200,9 @@ TEST_F(SceneTest, TenMinutesOfRandomPlayLoseNoBallAndKeepEveryMatrixFinite)
             Script()->mouseX += next(21) - 10;
             Script()->mouseY += next(11) - 5;
         }
+        const NewtonBody* held = p->heldBody;
         PassWithoutDrawing();
+        letGo += held && !p->heldBody;   // only a throw lets go of a held ball
         // The balls and the player's body.
         for (int k = 0; k <= 6; ++k) {
             float m[16];
@@ -214,6 +216,8 @@ TEST_F(SceneTest, TenMinutesOfRandomPlayLoseNoBallAndKeepEveryMatrixFinite)
     EXPECT_EQ(escapes, 0);
     EXPECT_EQ(nonFinite, 0);
     EXPECT_GT(throws, 50) << "the random play should have thrown balls";
+    EXPECT_GT(letGo, 20);
+    EXPECT_EQ(game->player.throws, letGo) << "the round's throws, as the first round's hint counts them";
     std::printf("random play: %d throws, score %d\n", throws, game->player.score);
 }
 

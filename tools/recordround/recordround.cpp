@@ -240,11 +240,13 @@ int main(int argc, char** argv)
         setenv("XDG_DATA_HOME", scratch, 1);
     static GameOptions options;
     std::snprintf(options.recordPath, sizeof options.recordPath, "%s", argv[1]);
-    if (!OpenRecordOrReplay(&options))
+    Settings settings;
+    DefaultSettings(&settings);
+    if (!OpenRecordOrReplay(&options, &settings))
         return 1;
 
     game = (Game*)std::calloc(1, sizeof(Game));
-    GameStartUp(game);
+    GameStartUp(game, &settings);
     StartRound(game);
     for (int i = 0; i < 3 * kWaitPassesPerSecond; ++i)
         Pass(kWaitPassTime);   // the balls settle in the tray

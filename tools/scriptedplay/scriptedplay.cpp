@@ -58,7 +58,7 @@ Game* StartScriptedGame()
     script->active = 1;
     script->time = 1.0;
     Game* game = (Game*)std::calloc(1, sizeof(Game));
-    GameStartUp(game);
+    GameStartUp(game, nullptr);   // the default settings
     return game;
 }
 
@@ -73,7 +73,7 @@ SceneObject* PassWithoutDrawing(Game* game, double seconds)
 {
     Glfw2GetScript()->time += seconds;
     Player* p = &game->player;
-    ReadMouseLook(p);
+    ReadMouseLook(p, &game->settings);
     UpdateListener(p);
     int steps = RunPhysicsSteps(game);
     SceneObject* scorer = nullptr;
