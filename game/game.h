@@ -63,12 +63,6 @@ enum { kOptionsPlay = -1 };
 // argument (one line and the usage on standard error).
 int ParseOptions(int argc, char** argv, GameOptions* options);
 
-// Makes the folder that holds Textures/, Models/ and Sound/ the working
-// directory: the working directory itself when it has them, else the program's
-// folder (a build tree), else the installed data folder. When none has them it
-// prints one line naming the places tried and returns 0: the game cannot start.
-int FindGameData();
-
 // ---- Best scores ----
 
 enum { kScoresKept = 10 };
@@ -103,6 +97,10 @@ int PrintScores();
 // directory holds the game's data; 0 after one line when it cannot.
 int OpenRecordOrReplay(const GameOptions* options);
 
+// Start-up has read the assets: a recording keeps the digest of the files read,
+// a replay checks it. 0 after one line when a replay was made with other files.
+int RecordAssetsLoaded();
+
 // A digest of every body's matrix: the table, the balls and the player.
 uint64_t BodyMatrixDigest(const Game* game);
 
@@ -114,7 +112,8 @@ int KeepRoundEnd(Game* game);
 int FinishRecordOrReplay(const Game* game);
 
 // The program: start-up, the frame loop until quitRequested, shutdown. Returns
-// the exit status: 0, or 1 when a replay does not match its recording.
+// the exit status: 0, or 1 when a replay does not match its recording or its
+// asset files.
 int GameMain(const GameOptions* options);
 
 void GameStartUp(Game* game);

@@ -2,13 +2,15 @@
 // whole game inside GameMain.
 #include "game/game.h"
 
+#include "platform/files/files.h"
+
 int main(int argc, char** argv)
 {
     GameOptions options;
     int status = ParseOptions(argc, argv, &options);
     if (status != kOptionsPlay)
         return status;
-    if (!FindGameData())
+    if (!FilesFindGameData())
         return 1;
     if (!OpenRecordOrReplay(&options))
         return 1;

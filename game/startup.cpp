@@ -140,10 +140,13 @@ int GameMain(const GameOptions* options)
     game->window.windowed = options->windowed;
     textureAnisotropy = options->anisotropy;
     GameStartUp(game);
-    StartRound(game);
-    while (!game->quitRequested && ReplayBeginPass())
-        RunFrame(game);
-    int status = FinishRecordOrReplay(game);
+    int status = 1;
+    if (RecordAssetsLoaded()) {
+        StartRound(game);
+        while (!game->quitRequested && ReplayBeginPass())
+            RunFrame(game);
+        status = FinishRecordOrReplay(game);
+    }
     GameShutDown(game);
     std::free(game);
     return status;
