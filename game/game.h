@@ -133,12 +133,6 @@ int ScoresKept();
 // kept), or every round or none as the settings say.
 int HintWanted(const Settings* settings, int roundsBefore);
 
-// Makes the folder that holds Textures/, Models/ and Sound/ the working
-// directory: the working directory itself when it has them, else the program's
-// folder (a build tree), else the installed data folder. When none has them it
-// prints one line naming the places tried and returns 0: the game cannot start.
-int FindGameData();
-
 // ---- Best scores ----
 
 enum { kScoresKept = 10 };
@@ -175,6 +169,10 @@ int PrintScores();
 // inversion); a replay puts the recorded ones into settings.
 int OpenRecordOrReplay(const GameOptions* options, Settings* settings);
 
+// Start-up has read the assets: a recording keeps the digest of the files read,
+// a replay checks it. 0 after one line when a replay was made with other files.
+int RecordAssetsLoaded();
+
 // A digest of every body's matrix: the table, the balls and the player.
 uint64_t BodyMatrixDigest(const Game* game);
 
@@ -186,7 +184,8 @@ int KeepRoundEnd(Game* game);
 int FinishRecordOrReplay(const Game* game);
 
 // The program: start-up, the frame loop until quitRequested, shutdown. Returns
-// the exit status: 0, or 1 when a replay does not match its recording.
+// the exit status: 0, or 1 when a replay does not match its recording or its
+// asset files.
 int GameMain(const Settings* settings);
 
 // Creates every long-lived object; settings null plays with the defaults.

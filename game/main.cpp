@@ -2,6 +2,8 @@
 // folder, then the whole game inside GameMain.
 #include "game/game.h"
 
+#include "platform/files/files.h"
+
 int main(int argc, char** argv)
 {
     GameOptions options;
@@ -10,7 +12,7 @@ int main(int argc, char** argv)
         return status;
     Settings settings;
     ChooseSettings(&options, &settings);
-    if (!FindGameData())
+    if (!FilesFindGameData())
         return 1;
     if (!OpenRecordOrReplay(&options, &settings))
         return 1;

@@ -1,7 +1,7 @@
 // recording.cpp -- the game's side of keeping and replaying a round: the
 // recording files (the player's own, and "last.btr" and "best.btr" in the data
-// folder), what a recording is checked against (the game's version and its
-// asset files), how a round and a recording end (the score and every body's
+// folder), what a recording is checked against (the game's version and the
+// asset files start-up read), how a round and a recording end (the score and every body's
 // matrix), and the best scores a finished round enters.
 #include "game/game.h"
 
@@ -17,40 +17,15 @@
 // The data folder while the game keeps its rounds and scores; empty when it cannot.
 static char keptFolder[PATH_MAX];
 
-// Every file the game reads at start-up; a replay needs the same ones.
-static const char* const kAssetFiles[] = {
-    "Models/Table_Small2.obj", "Models/Ball_small.obj", "Textures/Text.tga",
-    "Textures/Wood1.tga",      "Textures/Wood2.tga",    "Textures/Wall.tga",
-    "Textures/eightball.tga",  "Textures/Targ.tga",     "Textures/Power.tga",
-    "Textures/backboard.tga",  "Sound/Ball2Ball1.wav",  "Sound/Rolling.wav",
-    "Sound/Win1.wav",          "Sound/Win2.wav",        "Sound/Win3.wav",
-};
-
-static uint64_t AssetDigest()
-{
-    uint64_t digest = REPLAY_DIGEST_START;
-    for (const char* name : kAssetFiles) {
-        digest = ReplayDigest(digest, name, std::strlen(name) + 1);
-        FILE* file = std::fopen(name, "rb");
-        if (!file)
-            continue;   // missing: only its name counts
-        unsigned char chunk[65536];
-        size_t got;
-        while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-            digest = ReplayDigest(digest, chunk, got);
-        std::fclose(file);
-    }
-    return digest;
-}
-
 int OpenRecordOrReplay(const GameOptions* options, Settings* settings)
 {
     ReplayHeader header;
     std::memset(&header, 0, sizeof header);
     std::snprintf(header.gameVersion, sizeof header.gameVersion, "%s", BALLTOSS_VERSION);
-    header.assetDigest = AssetDigest();
     header.sensitivity = settings->sensitivity;
     header.invertMouse = (uint8_t)(settings->invertMouse ? 1 : 0);
+    // The asset digest is known once start-up has read them (RecordAssetsLoaded).
+    FilesForgetAssets();
     if (options->replayPath[0]) {
         if (!ReplayStartPlayback(options->replayPath, &header, options->fast))
             return 0;
@@ -71,6 +46,11 @@ int OpenRecordOrReplay(const GameOptions* options, Settings* settings)
         keptFolder[0] = '\0';
     }
     return 1;
+}
+
+int RecordAssetsLoaded()
+{
+    return ReplayAssetsLoaded(FilesAssetDigest());
 }
 
 uint64_t BodyMatrixDigest(const Game* game)

@@ -152,10 +152,13 @@ int GameMain(const Settings* settings)
     // The game record is large and lives for the whole program.
     Game* game = (Game*)std::calloc(1, sizeof(Game));
     GameStartUp(game, settings);
-    StartRound(game);
-    while (!game->quitRequested && ReplayBeginPass())
-        RunFrame(game);
-    int status = FinishRecordOrReplay(game);
+    int status = 1;
+    if (RecordAssetsLoaded()) {
+        StartRound(game);
+        while (!game->quitRequested && ReplayBeginPass())
+            RunFrame(game);
+        status = FinishRecordOrReplay(game);
+    }
     GameShutDown(game);
     std::free(game);
     return status;

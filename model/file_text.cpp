@@ -3,52 +3,22 @@
 
 #include "platform/files/files.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 FileReadResult ReadWholeFile(const char* fileName, char** data, size_t* size)
 {
-    *data = nullptr;
-    *size = 0;
-    FILE* file = OpenAssetFile(fileName);
-    if (!file)
-        return errno == ENOENT ? kFileMissing : kFileUnreadable;
-    size_t capacity = 64 * 1024, used = 0;
-    char* buffer = (char*)std::malloc(capacity + 1);
-    FileReadResult result = buffer ? kFileRead : kFileUnreadable;
-    while (result == kFileRead) {
-        size_t got = std::fread(buffer + used, 1, capacity - used, file);
-        used += got;
-        if (got == 0) {
-            if (std::ferror(file))
-                result = kFileUnreadable;
-            break;
-        }
-        if (used < capacity)
-            continue;
-        if (capacity >= (size_t)kMaxModelFileBytes) {
-            result = kFileTooLarge;
-            break;
-        }
-        capacity *= 2;
-        char* grown = (char*)std::realloc(buffer, capacity + 1);
-        if (!grown) {
-            result = kFileUnreadable;
-            break;
-        }
-        buffer = grown;
+    unsigned char* bytes = nullptr;
+    int reason = 0;
+    FilesReadStatus status = FilesReadAsset(fileName, kMaxModelFileBytes, &bytes, size, &reason);
+    *data = (char*)bytes;
+    switch (status) {
+    case FILES_READ: return kFileRead;
+    case FILES_MISSING: return kFileMissing;
+    case FILES_TOO_LARGE: return kFileTooLarge;
+    default: return kFileUnreadable;
     }
-    std::fclose(file);
-    if (result != kFileRead) {
-        std::free(buffer);
-        return result;
-    }
-    buffer[used] = '\0';
-    *data = buffer;
-    *size = used;
-    return kFileRead;
 }
 
 static bool IsDigit(char c) { return c >= '0' && c <= '9'; }

@@ -8,7 +8,8 @@ enum { kMaxModelFileBytes = 64 << 20 };
 
 enum FileReadResult { kFileRead = 0, kFileMissing, kFileUnreadable, kFileTooLarge };
 
-// Reads a whole file into a new malloc'd buffer, with a zero byte after its last
+// Reads a whole file through the files layer (as an asset, so it counts in the
+// asset digest) into a new malloc'd buffer, with a zero byte after its last
 // byte (not counted in *size). *data is null unless kFileRead is returned.
 FileReadResult ReadWholeFile(const char* fileName, char** data, size_t* size);
 

@@ -60,24 +60,34 @@ void DropBankAfterError(const char* line, ALuint* buffers, ALuint* sources)
     alGetError();
 }
 
-// A missing or broken file is reported by ALUT, not by OpenAL, and leaves no data.
-// ALUT opens the file itself and would wait forever on a named pipe, so anything
-// but a regular file is refused first, as a file that does not load.
+// Largest sound file read; the game's sounds are a few hundred KiB.
+const size_t kMaxWavFileBytes = 64u << 20;
+
+// The file is read whole through the files layer (never waiting on a named
+// pipe, and counted in the asset digest), then ALUT decodes it from memory.
+// A missing, unreadable or broken file leaves no data.
 bool LoadWav(const char* fileName, WavData* wav)
 {
     *wav = WavData{0, nullptr, 0, 0};
-    if (!AssetFileReadable(fileName))
+    unsigned char* bytes = nullptr;
+    size_t size = 0;
+    int reason = 0;
+    if (FilesReadAsset(fileName, kMaxWavFileBytes, &bytes, &size, &reason) != FILES_READ)
         return false;
-    ALboolean loop = AL_FALSE;
+    ALfloat frequency = 0.0f;
     alutGetError();
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    alutLoadWAVFile(reinterpret_cast<ALbyte*>(const_cast<char*>(fileName)), &wav->format,
-                    &wav->data, &wav->size, &wav->frequency, &loop);
-#pragma GCC diagnostic pop
+    wav->data = alutLoadMemoryFromFileImage(bytes, (ALsizei)size, &wav->format, &wav->size,
+                                            &frequency);
+    std::free(bytes);
+    wav->frequency = (ALsizei)frequency;
     bool alFailed = AudioErrorPending();
     bool alutFailed = alutGetError() != ALUT_ERROR_NO_ERROR;
-    return !alFailed && !alutFailed && wav->data != nullptr;
+    if (alFailed || alutFailed || wav->data == nullptr) {
+        std::free(wav->data);
+        *wav = WavData{0, nullptr, 0, 0};
+        return false;
+    }
+    return true;
 }
 
 // Copies the samples into the slot's buffer (if the buffer still exists) and
@@ -88,10 +98,7 @@ void FillBuffer(ALuint buffer, const WavData& wav)
         return;
     if (alIsBuffer(buffer))
         alBufferData(buffer, wav.format, wav.data, wav.size, wav.frequency);
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    alutUnloadWAV(wav.format, wav.data, wav.size, wav.frequency);
-#pragma GCC diagnostic pop
+    std::free(wav.data);   // ALUT hands its samples over in a malloc'd block
 }
 
 // Source i plays buffer i: full pitch and gain, one-shot, and a gentle fall-off

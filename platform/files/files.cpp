@@ -1,5 +1,6 @@
-// files.cpp -- asset files opened without blocking: a named pipe put where a
-// texture was would otherwise stop start-up until something writes into it.
+// files.cpp -- files read whole without blocking (a named pipe put where a
+// texture was would otherwise stop start-up until something writes into it),
+// the digest of the assets read, and the player's files written whole.
 #include "platform/files/files.h"
 
 #include <cerrno>
@@ -47,29 +48,6 @@ static int OpenRegular(const char* fileName)
     if (flags >= 0)
         fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     return fd;
-}
-
-FILE* OpenAssetFile(const char* fileName)
-{
-    int fd = OpenRegular(fileName);
-    if (fd < 0)
-        return nullptr;
-    FILE* file = fdopen(fd, "rb");
-    if (!file) {
-        int reason = errno;
-        close(fd);
-        errno = reason;
-    }
-    return file;
-}
-
-int AssetFileReadable(const char* fileName)
-{
-    int fd = OpenRegular(fileName);
-    if (fd < 0)
-        return 0;
-    close(fd);
-    return 1;
 }
 
 const char* FilesReason(int reason)
@@ -148,6 +126,39 @@ FilesReadStatus FilesReadWhole(const char* fileName, size_t limit, const FilesHe
     *size = used;
     return FILES_READ;
 }
+
+uint64_t FilesDigest(uint64_t digest, const void* bytes, size_t size)
+{
+    const unsigned char* p = (const unsigned char*)bytes;
+    for (size_t i = 0; i < size; ++i) {
+        digest ^= p[i];
+        digest *= 1099511628211ull;
+    }
+    return digest;
+}
+
+// Of every asset the game has read, in order: names, outcomes, sizes and bytes.
+static uint64_t assetDigest = FILES_DIGEST_START;
+
+FilesReadStatus FilesReadAsset(const char* fileName, size_t limit, unsigned char** bytes,
+                               size_t* size, int* reason)
+{
+    FilesReadStatus status = FilesReadWhole(fileName, limit, nullptr, bytes, size, reason);
+    // A file that could not be read counts by its name and outcome, so a game
+    // missing one is told apart from one that has it.
+    unsigned char outcome[9] = {(unsigned char)status};
+    for (int i = 0; i < 8; ++i)
+        outcome[1 + i] = (unsigned char)((unsigned long long)*size >> (8 * i));
+    assetDigest = FilesDigest(assetDigest, fileName, std::strlen(fileName) + 1);
+    assetDigest = FilesDigest(assetDigest, outcome, sizeof outcome);
+    if (*bytes)
+        assetDigest = FilesDigest(assetDigest, *bytes, *size);
+    return status;
+}
+
+uint64_t FilesAssetDigest() { return assetDigest; }
+
+void FilesForgetAssets() { assetDigest = FILES_DIGEST_START; }
 
 // ---- the player's data folder and atomic writes ---------------------------------
 

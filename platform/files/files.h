@@ -1,20 +1,17 @@
-// files.h -- the one place the game opens files: asset files read whole,
-// regular files only and never waiting on what stands at the path.
+// files.h -- the one place the game opens files: the game's data found, every
+// file read whole (regular files only, never waiting on what stands at the
+// path), the assets read kept in one digest, the player's files written whole.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
-// Opens fileName for binary reading when it is a regular file. A named pipe, a
-// device or a folder is refused without blocking. Null on failure, with errno
-// ENOENT when nothing is there, EISDIR for a folder, ESPIPE for a named pipe,
-// ENODEV for a device, EINVAL for anything else that is not a regular file, or
-// the system's own reason.
-FILE* OpenAssetFile(const char* fileName);
-
-// 1 when fileName is a regular file that can be opened for reading (checked
-// the same way, without blocking), 0 otherwise.
-int AssetFileReadable(const char* fileName);
+// Makes the folder holding Textures/, Models/ and Sound/ the working directory:
+// the working directory itself, else the program's folder, an installation's
+// data folder relative to the program, or the one it was installed to. 0 with
+// one console line naming every place looked in.
+int FilesFindGameData();
 
 // Why a file could not be used, from the errno left by the calls here: "it is
 // a folder", "it is a named pipe", "it is a device", or the system's reason.
@@ -40,6 +37,20 @@ struct FilesHeadCheck {
 // failure *bytes is null and *reason holds an errno value for FilesReason.
 FilesReadStatus FilesReadWhole(const char* fileName, size_t limit, const FilesHeadCheck* head,
                                unsigned char** bytes, size_t* size, int* reason);
+
+// The same for an asset file the game loads (a texture, a mesh, a sound): its
+// name, its outcome and its bytes also go into the running asset digest, so
+// a recording names exactly the files its game was started with.
+FilesReadStatus FilesReadAsset(const char* fileName, size_t limit, unsigned char** bytes,
+                               size_t* size, int* reason);
+
+// The digest of every asset read since FilesForgetAssets, in the order read.
+uint64_t FilesAssetDigest();
+void FilesForgetAssets();
+
+// FNV-1a, 64 bits, from FILES_DIGEST_START: the digest of assets and whole files.
+uint64_t FilesDigest(uint64_t digest, const void* bytes, size_t size);
+enum : uint64_t { FILES_DIGEST_START = 14695981039346656037ull };
 
 // ---- the player's data folder and writes that never leave half a file ----
 

@@ -3,6 +3,8 @@
 #include "platform/glfw2/glfw2_icon.h"
 #include "platform/files/files.h"
 
+#include <cstdlib>
+
 #define STB_IMAGE_IMPLEMENTATION
 #define STB_IMAGE_STATIC
 #define STBI_ONLY_PNG
@@ -23,13 +25,16 @@ int LoadIconImage(const char* fileName, int* width, int* height, unsigned char**
 {
     *width = *height = 0;
     *pixels = nullptr;
-    // Through the asset opener, so that a pipe at the path never blocks start-up.
-    FILE* file = OpenAssetFile(fileName);
-    if (!file)
+    // Through the files layer, so that a pipe at the path never blocks start-up.
+    // Not an asset: a replay does not depend on the icon.
+    unsigned char* bytes = nullptr;
+    size_t size = 0;
+    int reason = 0;
+    if (FilesReadWhole(fileName, 1 << 20, nullptr, &bytes, &size, &reason) != FILES_READ)
         return 0;
     int channels = 0;
-    *pixels = stbi_load_from_file(file, width, height, &channels, 4);
-    std::fclose(file);
+    *pixels = stbi_load_from_memory(bytes, (int)size, width, height, &channels, 4);
+    std::free(bytes);
     return *pixels != nullptr;
 }
 

@@ -106,36 +106,6 @@ void FreeTargaPixels(unsigned char* pixels)
     stbi_image_free(pixels);
 }
 
-static unsigned char* ReadImageFile(const char* fileName, size_t* size)
-{
-    *size = 0;
-    FILE* file = OpenAssetFile(fileName);
-    if (!file)
-        return nullptr;
-    size_t capacity = 256 * 1024, used = 0;
-    unsigned char* data = (unsigned char*)std::malloc(capacity);
-    while (data) {
-        used += std::fread(data + used, 1, capacity - used, file);
-        if (used < capacity)
-            break;
-        unsigned char* grown = capacity < kMaxTargaFileBytes
-                                   ? (unsigned char*)std::realloc(data, capacity * 2)
-                                   : nullptr;
-        if (!grown)
-            std::free(data);
-        data = grown;
-        capacity *= 2;
-    }
-    bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) {
-        std::free(data);
-        return nullptr;
-    }
-    *size = used;
-    return data;
-}
-
 static GLenum PixelFormat(int channels)
 {
     static const GLenum formats[5] = {0, GL_LUMINANCE, GL_LUMINANCE_ALPHA, GL_RGB, GL_RGBA};
@@ -184,8 +154,9 @@ static void UploadMipmaps(const unsigned char* pixels, int width, int height, in
 int glfw2::glfwLoadTexture2D(const char* fileName, int flags)
 {
     size_t size = 0;
-    unsigned char* data = ReadImageFile(fileName, &size);
-    if (!data)
+    unsigned char* data = nullptr;
+    int reason = 0;
+    if (FilesReadAsset(fileName, kMaxTargaFileBytes, &data, &size, &reason) != FILES_READ)
         return 0;
     int width = 0, height = 0, channels = 0;
     unsigned char* pixels = DecodeTarga(data, size, &width, &height, &channels);

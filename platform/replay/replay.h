@@ -21,9 +21,10 @@ enum { REPLAY_FORMAT_VERSION = 3, REPLAY_MAX_CHANNELS = 64 };
 // A recording is read whole into memory; nothing larger is taken for one.
 enum : size_t { REPLAY_MAX_FILE_SIZE = (size_t)64 << 20 };
 
-// What a recording was made with; checked before a replay starts. A new field
-// goes here, into WriteHeader and ReadHeaderFields (replay_codec.cpp) and
-// into ReplayHeaderMismatch.
+// What a recording was made with. The version is checked before a replay
+// starts; the asset digest once start-up has read the assets (ReplayAssetsLoaded).
+// A new field goes here, into WriteHeader and ReadHeaderFields (replay_codec.cpp)
+// and into ReplayHeaderMismatch.
 struct ReplayHeader {
     char gameVersion[32];
     uint64_t assetDigest;
@@ -89,8 +90,8 @@ int ReplayRecordAlso(const char* path, const ReplayHeader* header);
 // ---- replaying --------------------------------------------------------------
 
 // Loads and checks a recording and starts handing its readings back. Only a
-// regular file of at most REPLAY_MAX_FILE_SIZE bytes whose header matches is
-// read whole. fast: do not wait for the recorded time to come. 0 with one
+// regular file of at most REPLAY_MAX_FILE_SIZE bytes whose header matches
+// (all but the asset digest, checked by ReplayAssetsLoaded) is read whole. fast: do not wait for the recorded time to come. 0 with one
 // console line on failure.
 int ReplayStartPlayback(const char* path, const ReplayHeader* expected, int fast);
 
@@ -101,6 +102,12 @@ const ReplayHeader* ReplayRecordedHeader();
 void ReplayRequestStop();
 
 // ---- both -------------------------------------------------------------------
+
+// Start-up has read every asset file, before the first reading: a recording
+// takes assetDigest into its header; a replay compares it with the recorded
+// one and, when they differ, prints one line and ends the replay (0 returned:
+// the game ends with status 1). 1 otherwise, and when neither.
+int ReplayAssetsLoaded(uint64_t assetDigest);
 
 // 1 while recording, 2 while replaying, 0 otherwise.
 int ReplayMode();
@@ -132,6 +139,6 @@ int ReplayRoundEnd(const ReplayEnd* end, const char* bestPath);
 // (0, or 1 on a mismatch); 0 when neither.
 int ReplayFinish(const ReplayEnd* end);
 
-// FNV-1a, 64 bits: the digest of assets, body matrices and whole files.
+// FNV-1a, 64 bits (the files layer's): the digest of body matrices and whole files.
 uint64_t ReplayDigest(uint64_t digest, const void* bytes, size_t size);
 enum : uint64_t { REPLAY_DIGEST_START = 14695981039346656037ull };

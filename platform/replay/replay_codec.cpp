@@ -1,7 +1,9 @@
 // replay_codec.cpp -- the recording format: the digest, the header, the
 // decoder of readings and the check of a whole (or cut) file. No input or
-// output here, so the fuzzer reads it alone.
+// output here, so the fuzzer reads it alone (with the files layer's digest).
 #include "platform/replay/replay_local.h"
+
+#include "platform/files/files.h"
 
 #include <cmath>
 #include <cstdio>
@@ -11,12 +13,7 @@ static const char kMagic[8] = {'B', 'T', 'R', 'E', 'P', 'L', 'A', 'Y'};
 
 uint64_t ReplayDigest(uint64_t digest, const void* bytes, size_t size)
 {
-    const unsigned char* p = (const unsigned char*)bytes;
-    for (size_t i = 0; i < size; ++i) {
-        digest ^= p[i];
-        digest *= 1099511628211ull;
-    }
-    return digest;
+    return FilesDigest(digest, bytes, size);
 }
 
 int ReplayValueCount(int kind)

@@ -87,11 +87,13 @@ void RecordTime(double time);
 void RecordValues(int kind, int code, const int32_t* values);
 int RecordRoundEnd(const ReplayEnd* end, const char* bestPath);
 int RecordFinish(const ReplayEnd* end);
+int RecordAssets(uint64_t assetDigest);
 int PlayBeginPass();
 double PlayTime();
 void PlayValues(int kind, int code, int32_t* values);
 int PlayRoundEnd(const ReplayEnd* end);
 int PlayFinish(const ReplayEnd* end);
+int PlayAssets(uint64_t assetDigest);
 
 extern int replayMode;    // 1 recording, 2 replaying
 extern long replayPass;

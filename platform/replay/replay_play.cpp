@@ -15,6 +15,7 @@
 namespace {
 
 struct Playback {
+    char path[PATH_MAX];
     ReplayFile file;
     ReplayDecoder decoder;
     int fast;
@@ -40,7 +41,10 @@ int AcceptHead(const unsigned char* head, size_t size, void* user)
     size_t headerSize;
     if (!ReplayParseHeader(head, size, &header, &headerSize, check->why, sizeof check->why))
         return 0;
-    return !ReplayHeaderMismatch(&header, check->expected, check->why, sizeof check->why);
+    // The assets are not read yet: their digest is compared once they are.
+    ReplayHeader game = *check->expected;
+    game.assetDigest = header.assetDigest;
+    return !ReplayHeaderMismatch(&header, &game, check->why, sizeof check->why);
 }
 
 void Refuse(const char* path, const char* why)
@@ -208,6 +212,7 @@ int ReplayStartPlayback(const char* path, const ReplayHeader* expected, int fast
     }
     ReplayStartDecoder(&playback.decoder, bytes, size, file->readingsAt,
                        file->cut ? file->readingsEnd : size);
+    std::snprintf(playback.path, sizeof playback.path, "%s", path);
     replayMode = 2;
     replayPass = 0;
     playback.fast = fast;
@@ -268,6 +273,20 @@ int PlayRoundEnd(const ReplayEnd* end)
         return status == 1 ? 2 : Verified(end) == 0 ? 1 : 2;
     }
     Diverged("ended a round", step, &r);
+}
+
+int PlayAssets(uint64_t assetDigest)
+{
+    ReplayHeader recorded = playback.file.header, game = recorded;
+    game.assetDigest = assetDigest;
+    char why[200];
+    if (!ReplayHeaderMismatch(&recorded, &game, why, sizeof why))
+        return 1;
+    Refuse(playback.path, why);
+    std::free((void*)playback.file.bytes);
+    playback.file.bytes = nullptr;
+    replayMode = 0;
+    return 0;
 }
 
 int PlayFinish(const ReplayEnd* end)

@@ -292,8 +292,11 @@ bool OpenOutput(Output* out, const char* path)
     return false;
 }
 
+ReplayHeader sessionHeader;   // what the header says, the asset digest once known
+
 void StartSession(const ReplayHeader* header)
 {
+    sessionHeader = *header;
     replayMode = 1;
     replayPass = 0;
     channelCount = 0;
@@ -400,6 +403,24 @@ int ReplayStartRecording(const char* path, const ReplayHeader* header)
 int ReplayRecordAlso(const char* path, const ReplayHeader* header)
 {
     return AddOutput(path, header, 1);
+}
+
+// The header is put first and the game's readings come after start-up, so it is
+// still whole in the buffer: it is encoded again with the digest (the same
+// length) and the digest of the bytes so far taken again.
+int RecordAssets(uint64_t assetDigest)
+{
+    unsigned char bytes[REPLAY_HEADER_MAX];
+    sessionHeader.assetDigest = assetDigest;
+    size_t n = ReplayEncodeHeader(&sessionHeader, bytes);
+    if (written > 0 || replayPass > 0 || used < n) {
+        ReplayLine("The recording cannot take the asset files once the round has begun");
+        return 0;
+    }
+    std::memcpy(buffer, bytes, n);
+    digest = ReplayDigest(REPLAY_DIGEST_START, buffer, used);
+    safeDigest = digest;
+    return 1;
 }
 
 int RecordBeginPass()

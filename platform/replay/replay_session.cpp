@@ -47,6 +47,13 @@ void ReplayCursor(int* x, int* y)
     *y = values[1];
 }
 
+int ReplayAssetsLoaded(uint64_t assetDigest)
+{
+    if (replayMode == 1)
+        return RecordAssets(assetDigest);
+    return replayMode == 2 ? PlayAssets(assetDigest) : 1;
+}
+
 int ReplayRoundEnd(const ReplayEnd* end, const char* bestPath)
 {
     if (replayMode == 1)

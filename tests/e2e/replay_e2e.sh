@@ -10,7 +10,8 @@
 #   look of its own (--sensitivity 2.5 --invert-mouse), replayed twice with
 #   --fast under other settings: both verified, with the same digest.
 # damaged: that recording damaged at one random byte, 20 times: one line and
-#   exit status 1 each, never a crash.
+#   exit status 1 each, never a crash; the committed round on asset files that
+#   differ in one byte: one line and exit status 1.
 set -u
 GAME=$(realpath "$1")
 WAVSCAN=$(realpath "$2")
@@ -175,6 +176,18 @@ case_damaged() {
         fi
     done
     e2e_check "20 damaged recordings: one line and exit status 1 each" test "$bad" -eq 0
+
+    # The committed round on assets that differ in one byte of the last file
+    # start-up reads: refused once they are read, in one line.
+    local other="$E2E_TMP/other"
+    mkdir -p "$other" && cp -r Textures Models Sound "$other/"
+    printf '\x01' | dd of="$other/Sound/Win3.wav" bs=1 seek=100 conv=notrunc status=none
+    GAME_ARGS=(--replay "$ROUND" --fast)
+    e2e_start_game other "$other"
+    e2e_wait_exit 120 || { e2e_kill_game; GAME_STATUS=timeout; }
+    e2e_check "other asset files: exit status 1" test "$GAME_STATUS" = 1
+    e2e_check "other asset files: one line" test "$(cat "$GAME_OUT")" = \
+        "The recording $ROUND cannot be replayed: made with other asset files"
 }
 
 e2e_start_display && e2e_start_wm || exit 1

@@ -1,6 +1,7 @@
 // scores_test.cpp -- the best-scores table: its order, ties and ten places, the
 // file written at once (a crash between the write and the rename keeps the old
-// table), and a damaged file moved aside for a new table.
+// table), a damaged file moved aside for a new table, and the files layer's
+// digest of the assets read.
 #include "game/game.h"
 #include "platform/files/files.h"
 
@@ -124,4 +125,45 @@ TEST(ScoresTest, AnAtomicWriteCutBeforeItsRenameLeavesTheOldFile)
     ASSERT_TRUE(FilesWriteAtomic(path.c_str(), "new table\n", 10));
     EXPECT_EQ(Read(path), "new table\n");
     EXPECT_FALSE(FilesWriteAtomic((folder + "/none/scores.txt").c_str(), "x", 1));
+}
+
+// The digest a recording keeps of the game's assets: every asset read, in the
+// order read, by name, outcome and bytes; other files read whole leave it alone.
+TEST(FilesTest, TheAssetDigestTakesEachAssetReadInOrderAndNothingElse)
+{
+    std::string folder = ScratchFolder(), a = folder + "/a.obj", b = folder + "/b.wav";
+    Write(a, "abc");
+    Write(b, "xyz");
+    auto digestOf = [](std::initializer_list<std::string> names) {
+        FilesForgetAssets();
+        for (const std::string& name : names) {
+            unsigned char* bytes = nullptr;
+            size_t size = 0;
+            int reason = 0;
+            FilesReadAsset(name.c_str(), 1024, &bytes, &size, &reason);
+            std::free(bytes);
+        }
+        return FilesAssetDigest();
+    };
+    uint64_t first = digestOf({a, b});
+    EXPECT_NE(first, FILES_DIGEST_START);
+    EXPECT_EQ(digestOf({a, b}), first);
+    EXPECT_NE(digestOf({b, a}), first);
+
+    unsigned char* bytes = nullptr;
+    size_t size = 0;
+    int reason = 0;
+    digestOf({a, b});
+    ASSERT_EQ(FilesReadWhole(a.c_str(), 1024, nullptr, &bytes, &size, &reason), FILES_READ);
+    std::free(bytes);
+    EXPECT_EQ(FilesAssetDigest(), first);
+
+    Write(a, "abd");
+    EXPECT_NE(digestOf({a, b}), first);
+    Write(a, "");
+    uint64_t empty = digestOf({a});
+    unlink(a.c_str());
+    EXPECT_NE(digestOf({a}), empty);
+    FilesForgetAssets();
+    EXPECT_EQ(FilesAssetDigest(), FILES_DIGEST_START);
 }

@@ -1,7 +1,8 @@
 // replay_test.cpp -- the recording reader and the replay session without a
 // window: cut and damaged files, files that are not recordings, a replay
 // stopped by the player, the checks at a round's and the recording's end, and
-// a recording that outlives a kill.
+// a recording that outlives a kill, and the asset digest taken and checked
+// once start-up has read the assets.
 #include "platform/replay/replay.h"
 
 #include <csignal>
@@ -17,7 +18,9 @@
 
 namespace {
 
-const ReplayHeader kHeader = {"test", 42, 1.0f, 0};
+// The game knows its version at once and its assets' digest after start-up.
+const ReplayHeader kHeader = {"test", 0, 1.0f, 0};
+const uint64_t kAssets = 42;
 const int kPasses = 30;
 
 std::string Scratch(const char* name)
@@ -59,6 +62,7 @@ void PlayPass(int pass)
 void Record(const std::string& path, ReplayEnd roundEnd, ReplayEnd end)
 {
     ASSERT_TRUE(ReplayStartRecording(path.c_str(), &kHeader));
+    ASSERT_TRUE(ReplayAssetsLoaded(kAssets));
     ReplayTime(0.5);
     for (int pass = 1; pass <= kPasses; ++pass) {
         ReplayBeginPass();
@@ -71,11 +75,11 @@ void Record(const std::string& path, ReplayEnd roundEnd, ReplayEnd end)
 
 // Replays path as the game would: the status and the console's last line.
 int Replay(const std::string& path, ReplayEnd roundEnd, ReplayEnd end, int stopAfter,
-           std::string* line)
+           std::string* line, uint64_t assets = kAssets)
 {
     testing::internal::CaptureStdout();
     int status = -1;
-    if (ReplayStartPlayback(path.c_str(), &kHeader, 1)) {
+    if (ReplayStartPlayback(path.c_str(), &kHeader, 1) && ReplayAssetsLoaded(assets)) {
         ReplayTime(0.0);
         for (int pass = 1; pass <= kPasses && ReplayBeginPass(); ++pass) {
             PlayPass(pass);
@@ -109,8 +113,19 @@ TEST(ReplayTest, EndsAreCheckedAndAStopOrACutEndsWithStatusZero)
     EXPECT_EQ(Replay(path, kRoundEnd, kEnd, 7, &line), 0);
     EXPECT_EQ(line, "replay stopped at pass 7 of 30\n");
 
-    // Cut anywhere: refused before its first whole pass, else replayed to its cut.
+    // The digest went into the header after the recording began, and the
+    // file's own digest still holds (it was verified above).
     std::vector<unsigned char> whole = Slurp(path);
+    ReplayHeader recorded;
+    size_t headerSize = 0;
+    char why[200] = "";
+    ASSERT_TRUE(ReplayParseHeader(whole.data(), whole.size(), &recorded, &headerSize, why, sizeof why));
+    EXPECT_EQ(recorded.assetDigest, kAssets);
+    EXPECT_EQ(Replay(path, kRoundEnd, kEnd, 0, &line, kAssets + 1), -1);
+    EXPECT_EQ(line, "The recording " + path + " cannot be replayed: made with other asset files\n");
+    EXPECT_EQ(ReplayMode(), 0);
+
+    // Cut anywhere: refused before its first whole pass, else replayed to its cut.
     std::string cutPath = path + ".cut";
     long lastPasses = 0;
     for (size_t size = 0; size < whole.size(); ++size) {
@@ -183,6 +198,7 @@ TEST(ReplayTest, ARecordingKilledBySignalReplaysToItsCut)
     EXPECT_EXIT(
         {
             ReplayStartRecording(path.c_str(), &kHeader);
+            ReplayAssetsLoaded(kAssets);
             ReplayTime(0.5);
             for (int pass = 1; pass <= 12; ++pass) {
                 ReplayBeginPass();

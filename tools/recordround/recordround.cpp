@@ -247,6 +247,8 @@ int main(int argc, char** argv)
 
     game = (Game*)std::calloc(1, sizeof(Game));
     GameStartUp(game, &settings);
+    if (!RecordAssetsLoaded())
+        return 1;
     StartRound(game);
     for (int i = 0; i < 3 * kWaitPassesPerSecond; ++i)
         Pass(kWaitPassTime);   // the balls settle in the tray

@@ -1,6 +1,6 @@
-// datadir.cpp -- finds the folder holding Textures/, Models/ and Sound/ and makes
-// it the working directory, so every asset keeps the name the game gives it.
-#include "game/game.h"
+// files_gamedata.cpp -- finds the folder holding Textures/, Models/ and Sound/ and
+// makes it the working directory, so every asset keeps the name the game gives it.
+#include "platform/files/files.h"
 
 #include "platform/console/console.h"
 
@@ -44,7 +44,7 @@ static void ProgramFolder(char* folder, size_t size)
         folder[0] = '\0';
 }
 
-int FindGameData()
+int FilesFindGameData()
 {
     if (HoldsGameData("."))
         return 1;
