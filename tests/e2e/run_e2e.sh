@@ -748,6 +748,7 @@ e2e_log "display $DISPLAY, scratch $E2E_TMP"
 ran=0
 for c in "${cases[@]}"; do
     [ "$c" = startup ] || e2e_start_wm || exit 1
+    GAME_ARGS=()   # each case starts the game with its own options
     "case_$c"
     e2e_kill_game
     ran=$((ran + 1))
