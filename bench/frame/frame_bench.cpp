@@ -32,6 +32,8 @@ static Game* StartedGame(int* shadowsFound)
         game = (Game*)std::calloc(1, sizeof(Game));
         // A window, so that each benchmark can give it the size it measures.
         settings.windowed = 1;
+        if (std::getenv("BENCH_NO_HINT"))
+            settings.hints = 0;
         GameStartUp(game, &settings);
         found = shadowsEnabled;
         StartRound(game);
