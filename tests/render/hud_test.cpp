@@ -79,6 +79,18 @@ protected:
         *Glfw2GetScript() = Glfw2Script{};
         std::free(game);
     }
+    // The game's own font sheet from Textures/ in place of the stand-in; the
+    // font's lists, to be deleted by the test.
+    GLuint UseGameFont()
+    {
+        GLuint textures[kTextureCount] = {};
+        LoadTextures(textures, 0.0f);
+        game->textures[1] = textures[1];
+        GLuint base = glGenLists(256);
+        BuildFont(&base, textures[1], 16.0f, 16.0f, 8);
+        game->fontBase = base;
+        return base;
+    }
     // The stand-in scene drawn with shadows, then the HUD over it.
     Picture FrameWithHud()
     {
@@ -231,12 +243,7 @@ TEST_F(HudTest, RoundEndsPastThreeHundredSecondsOnTheClosingScreenWithYesOrNo)
 // With the game's own font.
 TEST_F(HudTest, GameFontTextStaysInsideItsLines)
 {
-    GLuint textures[kTextureCount] = {};
-    LoadTextures(textures, 0.0f);
-    game->textures[1] = textures[1];
-    GLuint base = glGenLists(256);
-    BuildFont(&base, textures[1], 16.0f, 16.0f, 8);
-    game->fontBase = base;
+    UseGameFont();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     DrawHud(game);
     HudInk ink = ReadHudInk(ReadPicture(GL_BACK), IsYellowOnBlack);
@@ -279,12 +286,7 @@ TEST_F(HudTest, HintShowsUntilTheFirstThrowOrForTwentySeconds)
 // HUD keeps its yellow and gains a dark rim that text without one lacks.
 TEST_F(HudTest, ScoreTimeAndHintReadOverALightSceneByTheirDarkRim)
 {
-    GLuint textures[kTextureCount] = {};
-    LoadTextures(textures, 0.0f);
-    game->textures[1] = textures[1];
-    GLuint base = glGenLists(256);
-    BuildFont(&base, textures[1], 16.0f, 16.0f, 8);
-    game->fontBase = base;
+    GLuint base = UseGameFont();
     game->hintThisRound = 1;
     glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
