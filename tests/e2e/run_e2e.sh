@@ -321,9 +321,13 @@ case_click() {
     e2e_check "the ball grabbed stays held: the bar rises and wraps" power_rises_and_wraps
     e2e_shot held
     e2e_check "neither the empty-handed click nor the grab ends the hint" hint_stays held
-    # A left click on a ball throws the held one. On the slow clock it is still
-    # rising from the tray: a moment of the real clock brings it onto the look
-    # ray, before the eye, where the click finds it.
+    # A left click on a ball throws the held one. Looking down at the tray,
+    # the look ray meets the tray's wall, and the ball rests on the wall's rim
+    # just above the crosshair, where no click finds it: look up over the lane,
+    # as a player aims. On the slow clock the ball is still rising from the
+    # tray: a moment of the real clock brings it onto the look ray, before the
+    # eye, where the click finds it.
+    e2e_look 0 -650 6
     e2e_clock_rate 1
     sleep 1.5
     e2e_check "the held ball comes before the eye" held_ball_floats
