@@ -42,7 +42,7 @@ struct Game {
     Settings settings;         // what the player chose, for the whole program
     WindowSettings window;
     GLuint textures[kTextureCount];
-    GLuint fontBase;
+    Font font;
     GLuint shadowTexture;
     NewtonWorld* world;
     Model** modelSlots;        // 0 the table, 1 the ball

@@ -33,7 +33,7 @@ double RoundElapsed(const Game* game)
 // All game text is yellow, in the font built on texture-table entry 1.
 static void PrintYellow(Game* game, const char* text, float x, float y)
 {
-    PrintText(text, game->textures[1], game->fontBase, x, y, 1, 1, 0, &game->window);
+    PrintText(text, &game->font, x, y, 1, 1, 0, &game->window);
 }
 
 // Text over the scene: a black copy a pixel to each side under the yellow, so
@@ -42,8 +42,7 @@ static void PrintOutlined(Game* game, const char* text, float x, float y)
 {
     const float offsets[4][2] = {{-1.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, -1.0f}, {0.0f, 1.0f}};
     for (const auto& offset : offsets)
-        PrintText(text, game->textures[1], game->fontBase, x + offset[0], y + offset[1], 0, 0, 0,
-                  &game->window);
+        PrintText(text, &game->font, x + offset[0], y + offset[1], 0, 0, 0, &game->window);
     PrintYellow(game, text, x, y);
 }
 

@@ -52,8 +52,7 @@ void GameStartUp(Game* game, const Settings* settings)
     InitWindow(&game->window, game->settings.windowed);
     LoadFramebufferProcs();
     LoadTextures(game->textures, (float)game->settings.anisotropy);
-    game->fontBase = glGenLists(256);
-    BuildFont(&game->fontBase, game->textures[1], 16.0f, 16.0f, 8);
+    BuildFont(&game->font, game->textures[1], 16.0f, 16.0f, 8);
     InitShadowMap(&game->shadowTexture);
 
     game->world = NewtonCreate(nullptr, nullptr);

@@ -1,52 +1,41 @@
-// font.cpp -- text from a 16 x 16 grid of glyphs in one texture, one display
-// list per character.
+// font.cpp -- text from a 16 x 16 grid of glyphs in one texture, a textured
+// square per character.
 #include "render/render.h"
 
-#include <cstring>
-
-// One glyph cell as a square of glyphSize pixels, then a pen move to the right.
-static void CompileGlyph(GLuint list, float x, float y, float cw, float ch, int glyphSize)
+void BuildFont(Font* font, GLuint texture, float columns, float rows, int glyphSize)
 {
-    glNewList(list, GL_COMPILE);
-    glBegin(GL_QUADS);
-    glTexCoord2d(x * cw, (y + 1.0f) * ch);
-    glVertex2i(0, glyphSize);
-    glTexCoord2d(x * cw, y * ch);
-    glVertex2i(0, 0);
-    glTexCoord2d((x + 1.0f) * cw, y * ch);
-    glVertex2i(glyphSize, 0);
-    glTexCoord2d((x + 1.0f) * cw, (y + 1.0f) * ch);
-    glVertex2i(glyphSize, glyphSize);
-    glEnd();
-    glTranslated(glyphSize, 0, 0);
-    glEndList();
+    font->texture = texture;
+    font->columns = columns;
+    font->rows = rows;
+    font->glyphSize = glyphSize;
 }
 
-void BuildFont(GLuint* listBase, GLuint texture, float columns, float rows, int glyphSize)
+// One glyph cell as a square of glyphSize pixels with its left edge at x.
+// Cells are numbered from the top-left of the image, whose t axis rises from
+// the bottom: the top row of glyphs has the highest t.
+static void GlyphQuad(const Font* font, unsigned char code, int x)
 {
-    (void)texture;   // bound when printing, not while building
-    float cw = 1.0f / columns;
-    float ch = 1.0f / rows;
-    glPushMatrix();
-    // Cells are numbered from the top-left of the image, whose t axis rises
-    // from the bottom: the top row of glyphs has the highest t.
-    GLuint n = 0;
-    for (float y = rows - 1.0f; y >= 0.0f; y -= 1.0f) {
-        for (float x = 0.0f; x <= columns - 1.0f; x += 1.0f) {
-            CompileGlyph(*listBase + n, x, y, cw, ch, glyphSize);
-            ++n;
-        }
-    }
-    glPopMatrix();
+    int columns = (int)font->columns;
+    float cw = 1.0f / font->columns;
+    float ch = 1.0f / font->rows;
+    float column = (float)(code % columns);
+    float row = font->rows - 1.0f - (float)(code / columns);
+    int size = font->glyphSize;
+    glTexCoord2f(column * cw, (row + 1.0f) * ch);
+    glVertex2i(x, size);
+    glTexCoord2f(column * cw, row * ch);
+    glVertex2i(x, 0);
+    glTexCoord2f((column + 1.0f) * cw, row * ch);
+    glVertex2i(x + size, 0);
+    glTexCoord2f((column + 1.0f) * cw, (row + 1.0f) * ch);
+    glVertex2i(x + size, size);
 }
 
-void PrintText(const char* text, GLuint texture, GLuint listBase, float x, float y, int red,
-               int green, int blue, const WindowSettings* windowSize)
+void PrintText(const char* text, const Font* font, float x, float y, int red, int green,
+               int blue, const WindowSettings* windowSize)
 {
-    GLsizei length = (GLsizei)std::strlen(text);
-
     glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, texture);
+    glBindTexture(GL_TEXTURE_2D, font->texture);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glPolygonMode(GL_FRONT, GL_FILL);
@@ -58,8 +47,20 @@ void PrintText(const char* text, GLuint texture, GLuint listBase, float x, float
     glTranslated(x, y, 0.0);
     glColor3f((float)red, (float)green, (float)blue);
 
-    glListBase(listBase);
-    glCallLists(length, GL_UNSIGNED_BYTE, text);
+    // One batch of quads for the whole line. (A display list a glyph, called
+    // with glCallLists, cost llvmpipe a copy of megabytes per line drawn
+    // straight into the window after the shadowed scene: 50 ms a frame.)
+    int cells = (int)(font->columns * font->rows);
+    glBegin(GL_QUADS);
+    int pen = 0;
+    for (const char* c = text; *c; ++c) {
+        unsigned char code = (unsigned char)*c;
+        if (code >= cells)
+            continue;
+        GlyphQuad(font, code, pen);
+        pen += font->glyphSize;
+    }
+    glEnd();
 
     EndWindowPixels();
     glEnable(GL_LIGHTING);

@@ -83,15 +83,21 @@ void InitLights(LightSettings* light);
 
 // ---- Bitmap font ----
 
-// Compiles one list per glyph cell (columns x rows, read row by row from the
-// top-left cell): a glyphSize-pixel textured square, then a move of glyphSize
-// to the right. listBase must already hold columns x rows reserved lists.
-void BuildFont(GLuint* listBase, GLuint texture, float columns, float rows, int glyphSize);
+// A bitmap font: columns x rows glyph cells in one texture, read row by row
+// from the top-left cell, each drawn as a glyphSize-pixel square followed by a
+// move of glyphSize to the right.
+struct Font {
+    GLuint texture;
+    float columns, rows;
+    int glyphSize;
+};
+
+void BuildFont(Font* font, GLuint texture, float columns, float rows, int glyphSize);
 
 // Draws text with its lower-left corner at (x, y) window pixels from the
 // bottom-left, in the colour (red, green, blue) given as 0 or 1. Leaves
 // texturing and blending on, lighting and depth testing on.
-void PrintText(const char* text, GLuint texture, GLuint listBase, float x, float y, int red,
+void PrintText(const char* text, const Font* font, float x, float y, int red,
                int green, int blue, const WindowSettings* windowSize);
 
 // Pushes both matrices and sets up drawing in window pixels from the

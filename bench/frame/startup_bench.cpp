@@ -66,8 +66,7 @@ static void TimedStartUp(double ms[kStepCount])
     mark(0);
     LoadTextures(game->textures, 0.0f);
     mark(1);
-    game->fontBase = glGenLists(256);
-    BuildFont(&game->fontBase, game->textures[1], 16.0f, 16.0f, 8);
+    BuildFont(&game->font, game->textures[1], 16.0f, 16.0f, 8);
     InitShadowMap(&game->shadowTexture);
     mark(2);
     game->world = NewtonCreate(nullptr, nullptr);

@@ -11,8 +11,7 @@ protected:
     {
         window = TestWindow();
         fontTexture = MakeCodeFontTexture();
-        fontBase = glGenLists(256);
-        BuildFont(&fontBase, fontTexture, 16.0f, 16.0f, 8);
+        BuildFont(&font, fontTexture, 16.0f, 16.0f, 8);
     }
     void SetUp() override
     {
@@ -20,7 +19,8 @@ protected:
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     }
     static inline const WindowSettings* window;
-    static inline GLuint fontTexture, fontBase;
+    static inline GLuint fontTexture;
+    static inline Font font;
 };
 
 // Codes above 127 and control codes draw their own cells too, and a line may
@@ -29,8 +29,8 @@ TEST_F(FontTest, TextReadsBackInItsColourAndCoversEightPixelsPerCharacter)
 {
     const char text[] = "Hello, world 5:09\xc8\xff\t\x80";
     const int top = window->height - 8;
-    PrintText(text, fontTexture, fontBase, 100.0f, 200.0f, 1, 1, 0, window);
-    PrintText("AB", fontTexture, fontBase, 0.0f, (float)top, 1, 0, 0, window);
+    PrintText(text, &font, 100.0f, 200.0f, 1, 1, 0, window);
+    PrintText("AB", &font, 0.0f, (float)top, 1, 0, 0, window);
     Picture p = ReadPicture(GL_BACK);
     EXPECT_EQ(ReadGlyphCodes(p, 100, 200, 21), Codes(text));
     EXPECT_EQ(ReadGlyphCodes(p, 0, top, 2), Codes("AB"));
@@ -51,7 +51,7 @@ TEST_F(FontTest, EmptyTextDrawsNothingButSetsTheState)
     glTranslatef(1.0f, 2.0f, 3.0f);
     glGetFloatv(GL_MODELVIEW_MATRIX, before);
 
-    PrintText("", fontTexture, fontBase, 10.0f, 10.0f, 1, 1, 0, window);
+    PrintText("", &font, 10.0f, 10.0f, 1, 1, 0, window);
 
     EXPECT_EQ(InkOutside(ReadPicture(GL_BACK), {}), 0);
     for (GLenum cap : {GL_TEXTURE_2D, GL_BLEND, GL_LIGHTING, GL_DEPTH_TEST})
@@ -75,11 +75,11 @@ TEST_F(FontTest, GameFontSpaceStaysDarkBetweenWords)
 {
     GLuint textures[13] = {};
     LoadTextures(textures, 0.0f);
-    GLuint base = glGenLists(256);
-    BuildFont(&base, textures[1], 16.0f, 16.0f, 8);
+    Font gameFont;
+    BuildFont(&gameFont, textures[1], 16.0f, 16.0f, 8);
     const float rows[3] = {200.0f, 472.0f, 464.0f};
     for (float y : rows)
-        PrintText("0 0!/ /", textures[1], base, 96.0f, y, 1, 1, 0, window);
+        PrintText("0 0!/ /", &gameFont, 96.0f, y, 1, 1, 0, window);
     Picture p = ReadPicture(GL_BACK);
     for (float y : rows) {
         int inkAround = 0;
@@ -94,7 +94,6 @@ TEST_F(FontTest, GameFontSpaceStaysDarkBetweenWords)
             }
         EXPECT_GT(inkAround, 8) << "the 0 beside the space printed nothing";
     }
-    glDeleteLists(base, 256);
     glDeleteTextures(10, &textures[1]);
 }
 

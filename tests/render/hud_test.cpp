@@ -56,8 +56,7 @@ protected:
         fontTexture = MakeCodeFontTexture();
         crosshairTexture = MakeFrameTexture(32, 32, 0, true);
         powerTexture = MakeFrameTexture(64, 256, 2, false);
-        fontBase = glGenLists(256);
-        BuildFont(&fontBase, fontTexture, 16.0f, 16.0f, 8);
+        BuildFont(&font, fontTexture, 16.0f, 16.0f, 8);
     }
     void SetUp() override
     {
@@ -66,7 +65,7 @@ protected:
         game->textures[1] = fontTexture;
         game->textures[9] = crosshairTexture;
         game->textures[10] = powerTexture;
-        game->fontBase = fontBase;
+        game->font = font;
         game->roundStartTime = 1000.0f;
         Glfw2Script* script = Glfw2GetScript();
         *script = Glfw2Script{};
@@ -79,17 +78,13 @@ protected:
         *Glfw2GetScript() = Glfw2Script{};
         std::free(game);
     }
-    // The game's own font sheet from Textures/ in place of the stand-in; the
-    // font's lists, to be deleted by the test.
-    GLuint UseGameFont()
+    // The game's own font sheet from Textures/ in place of the stand-in.
+    void UseGameFont()
     {
         GLuint textures[kTextureCount] = {};
         LoadTextures(textures, 0.0f);
         game->textures[1] = textures[1];
-        GLuint base = glGenLists(256);
-        BuildFont(&base, textures[1], 16.0f, 16.0f, 8);
-        game->fontBase = base;
-        return base;
+        BuildFont(&game->font, textures[1], 16.0f, 16.0f, 8);
     }
     // The stand-in scene drawn with shadows, then the HUD over it.
     Picture FrameWithHud()
@@ -100,7 +95,8 @@ protected:
         glFinish();
         return ReadPicture(GL_BACK);
     }
-    static inline GLuint shadowTexture, fontTexture, crosshairTexture, powerTexture, fontBase;
+    static inline GLuint shadowTexture, fontTexture, crosshairTexture, powerTexture;
+    static inline Font font;
     Game* game = nullptr;
     TestScene scene;
 };
@@ -286,7 +282,7 @@ TEST_F(HudTest, HintShowsUntilTheFirstThrowOrForTwentySeconds)
 // HUD keeps its yellow and gains a dark rim that text without one lacks.
 TEST_F(HudTest, ScoreTimeAndHintReadOverALightSceneByTheirDarkRim)
 {
-    GLuint base = UseGameFont();
+    UseGameFont();
     game->hintThisRound = 1;
     glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -309,5 +305,4 @@ TEST_F(HudTest, ScoreTimeAndHintReadOverALightSceneByTheirDarkRim)
         EXPECT_GT(yellow, 3 * (int)std::strlen(line.text)) << line.text;
         EXPECT_GT(dark, yellow / 2) << line.text;
     }
-    glDeleteLists(base, 256);
 }
