@@ -9,7 +9,7 @@ XVFB_PID=""
 GAME_PID=""
 GAME_STATUS=""
 
-e2e_log() { printf '%s\n' "$*" >&2; }
+e2e_log() { printf "%s%s\n" "${E2E_STAMP:+$SECONDS }" "$*" >&2; }
 
 # One checked outcome: a name, then a command whose status decides.
 e2e_check() {
