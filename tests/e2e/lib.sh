@@ -102,6 +102,11 @@ e2e_cleanup() {
 # clock continuous: fake = real * rate + offset, seconds since the game began.
 # The thread-safe build: OpenAL Soft and llvmpipe read the clock from their own threads.
 FAKETIME_LIB=$(ls /usr/lib/*/faketime/libfaketimeMT.so.1 2>/dev/null | head -n1)
+# The display's refresh (pace.cpp), built with the game in its build folder's
+# tests/e2e; without it the game draws flat out.
+E2E_TOOLS=$(dirname "${GAME:-.}")/tests/e2e
+PACE_LIB=$E2E_TOOLS/e2e_pace.so
+[ -f "$PACE_LIB" ] || PACE_LIB=""
 CLOCK_RATE=1
 CLOCK_OFFSET=0
 GAME_START_REAL=""
@@ -138,14 +143,18 @@ e2e_game_seconds() {
 # Options before the folder:
 #   -clock RATE   run under libfaketime, starting at RATE
 #   -wave FILE    record the sound into FILE (OpenAL Soft's wave driver)
+#   -pace HZ      the display's refresh: swaps wait for its ticks (default
+#                 E2E_PACE_HZ, or 30); 0 draws flat out, as a --fast replay
+#                 checked for its result alone should
 e2e_start_game() {
     local name=$1
     shift
-    local clock="" wave=""
+    local clock="" wave="" pace=${E2E_PACE_HZ:-30}
     while [ $# -gt 1 ]; do
         case $1 in
         -clock) clock=$2; shift 2 ;;
         -wave) wave=$2; shift 2 ;;
+        -pace) pace=$2; shift 2 ;;
         *) break ;;
         esac
     done
@@ -158,13 +167,21 @@ e2e_start_game() {
     else
         envs+=(ALSOFT_DRIVERS=null)
     fi
+    local preload=""
     if [ -n "$clock" ]; then
         CLOCK_RATE=$clock
         CLOCK_OFFSET=0
         e2e_write_clock
-        envs+=(LD_PRELOAD="$FAKETIME_LIB" FAKETIME_TIMESTAMP_FILE="$E2E_TMP/clock"
-               FAKETIME_CACHE_DURATION=1)
+        preload=$FAKETIME_LIB
+        envs+=(FAKETIME_TIMESTAMP_FILE="$E2E_TMP/clock" FAKETIME_CACHE_DURATION=1)
     fi
+    # Xvfb has no vertical blank to pace the swaps: without one the game draws
+    # flat out and takes the machine from the cases beside it.
+    if [ "$pace" != 0 ] && [ -n "$PACE_LIB" ]; then
+        preload="$PACE_LIB${preload:+ $preload}"
+        envs+=(E2E_PACE_HZ="$pace")
+    fi
+    [ -n "$preload" ] && envs+=(LD_PRELOAD="$preload")
     # The player's folders are the run's own: a settings file or a kept score
     # of the machine's user never changes what a test sees. A case writes
     # $E2E_TMP/config/balltoss/balltoss.conf to play with settings.
@@ -310,10 +327,17 @@ e2e_unscale() {
 }
 
 # Number of pixels in a region (WxH+X+Y, rows from the top) of a shot that
-# satisfy an ImageMagick -fx condition on r, g, b (0 to 1).
+# satisfy a condition on r, g, b (0 to 1), written as for ImageMagick's -fx
+# (pixels.cpp reads it a hundred times faster than ImageMagick).
+E2E_PIXELS=$E2E_TOOLS/e2e_pixels
+[ -x "$E2E_PIXELS" ] || E2E_PIXELS=""
 e2e_count() {
-    convert "$E2E_TMP/$1.png" -crop "$2" +repage -fx "$3" \
-        -format '%[fx:round(mean*w*h)]' info:
+    if [ -n "$E2E_PIXELS" ]; then
+        "$E2E_PIXELS" count "$E2E_TMP/$1.png" "$2" "$3"
+    else
+        convert "$E2E_TMP/$1.png" -crop "$2" +repage -fx "$3" \
+            -format '%[fx:round(mean*w*h)]' info:
+    fi
 }
 
 # Number of pixels in a region that differ between two shots by more than 10%.
@@ -405,8 +429,12 @@ NAVY='b>0.1 && b>3*(r+g)'            # the star panel, dark under the machine's 
 # The star panel at the table's far end, a landmark that tells where the
 # player stands and looks: "x y width" of its box on the screen.
 panel_box() {
-    convert "$E2E_TMP/$1.png" -crop 560x240+80+0 +repage -fx "$NAVY" -trim \
-        -format '%X %Y %w' info: 2>/dev/null | tr -d '+' | awk '$3 > 20 { print $1 + 80, $2, $3 }'
+    if [ -n "$E2E_PIXELS" ]; then
+        "$E2E_PIXELS" box "$E2E_TMP/$1.png" 560x240+80+0 "$NAVY"
+    else
+        convert "$E2E_TMP/$1.png" -crop 560x240+80+0 +repage -fx "$NAVY" -trim \
+            -format '%X %Y %w' info: 2>/dev/null | tr -d '+'
+    fi | awk '$3 > 20 { print $1 + 80, $2, $3 }'
 }
 
 # The scene is drawn: the panel shows, and most of the screen below the HUD is lit.

@@ -18,7 +18,7 @@ trap 'e2e_kill_game; e2e_stop_display; rm -rf "$E2E_TMP"' EXIT
 # the HUD's text (screenshots as fast as they come, about one each 40 ms), on
 # a fresh screen each time so that no earlier picture lingers.
 startup_ms() {
-    e2e_start_game perf "$ROOT"
+    e2e_start_game perf -pace 0 "$ROOT"
     STARTUP_MS=""
     local shot now
     for shot in $(seq 1000); do
