@@ -41,8 +41,11 @@ case_round() {
     e2e_start_game round -wave "$E2E_TMP/round.wav" -pace 60 "$ROOT"
     e2e_check "window opens" e2e_wait_window 60 || return
     local n=0 hud=() closing=""
+    # A score stays up for seconds between throws, and the closing screen for
+    # four: a shot every quarter second sees each.
     while game_alive && [ "$n" -lt 2000 ]; do
         n=$((n + 1))
+        sleep 0.25
         e2e_shot "round_$n" || continue
         if [ "$(e2e_count "round_$n" $TIME_LINE "$YELLOW")" -ge 150 ]; then
             # The score is drawn over the scene: a bright patch behind its
