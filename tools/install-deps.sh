@@ -12,7 +12,7 @@ packages=(
 if [ "${1:-}" = "--test" ]; then
   packages+=(
     libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-utils x11-apps imagemagick openbox
-    faketime xxd clang libclang-rt-14-dev
+    faketime xxd clang libclang-rt-14-dev libx11-dev zlib1g-dev
     openbox
   )
 fi

@@ -280,8 +280,14 @@ e2e_pixels_to_mouse() { awk -v d="$1" 'BEGIN { printf "%d", 1000 * atan2(d, 240 
 
 # ---- pictures -------------------------------------------------------------
 
+E2E_SHOT=$E2E_TOOLS/e2e_shot
+[ -x "$E2E_SHOT" ] || E2E_SHOT=""
 e2e_shot() {
-    import -window root "$E2E_TMP/$1.png"
+    if [ -n "$E2E_SHOT" ]; then
+        "$E2E_SHOT" "$E2E_TMP/$1.png"
+    else
+        import -window root "$E2E_TMP/$1.png"
+    fi
 }
 
 # The game's window alone, its client area without the frame.
