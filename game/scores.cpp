@@ -126,6 +126,24 @@ static void LoadScores(const char* folder, ScoreTable* table)
     ConsolePrint(line);
 }
 
+int ScoresKept()
+{
+    char folder[PATH_MAX], path[PATH_MAX + 32];
+    if (!FilesDataFolder(folder, sizeof folder, 0))
+        return 0;
+    ScoresPath(folder, "scores.txt", path, sizeof path);
+    unsigned char* bytes;
+    size_t size;
+    int reason;
+    if (FilesReadWhole(path, 65536, nullptr, &bytes, &size, &reason) != FILES_READ)
+        return 0;
+    int kept = 0;
+    for (size_t i = 0; i < size && !kept; ++i)
+        kept = bytes[i] != '\n' && bytes[i] != '\r' && bytes[i] != ' ' && bytes[i] != '\t';
+    std::free(bytes);
+    return kept;
+}
+
 static void Now(char* when, size_t size)
 {
     time_t now = time(nullptr);

@@ -4,6 +4,7 @@
 #include "game/game.h"
 
 #include "platform/console/console.h"
+#include "platform/files/files.h"
 
 #include <ini.h>
 
@@ -16,7 +17,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <strings.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -211,32 +211,6 @@ void FindBadLines(SettingsText* t, int firstBad)
     }
 }
 
-// The whole file into memory; 0 with errno set when it cannot be read.
-char* ReadWholeFile(const char* path, size_t* size)
-{
-    FILE* file = std::fopen(path, "rb");
-    if (!file)
-        return nullptr;
-    size_t capacity = 4096, used = 0;
-    char* text = (char*)std::malloc(capacity);
-    size_t got;
-    while (text && (got = std::fread(text + used, 1, capacity - used, file)) > 0) {
-        used += got;
-        if (used == capacity)
-            text = (char*)std::realloc(text, capacity *= 2);
-    }
-    int failed = !text || std::ferror(file);
-    int error = errno;
-    std::fclose(file);
-    if (failed) {
-        std::free(text);
-        errno = error ? error : EIO;
-        return nullptr;
-    }
-    *size = used;
-    return text;
-}
-
 } // namespace
 
 void DefaultSettings(Settings* settings)
@@ -294,17 +268,22 @@ int TakeSettingValue(const char* name, const char* value, Settings* settings, ch
 
 int ReadSettingsFile(const char* path, Settings* settings)
 {
+    // Far more than any settings file; a larger one is no settings file.
+    static const size_t kMostBytes = 1 << 20;
+    unsigned char* bytes = nullptr;
     size_t size = 0;
-    char* text = ReadWholeFile(path, &size);
-    if (!text) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            return 0;   // no file: the defaults, as on a first start
+    int reason = 0;
+    FilesReadStatus status = FilesReadWhole(path, kMostBytes, nullptr, &bytes, &size, &reason);
+    if (status == FILES_MISSING || reason == ENOTDIR)
+        return 0;   // no file: the defaults, as on a first start
+    if (status != FILES_READ) {
         char line[PATH_MAX + 128];
         std::snprintf(line, sizeof line, "%s: cannot be read (%s); the defaults are used", path,
-                      std::strerror(errno));
+                      std::strerror(reason));
         ConsolePrint(line);
         return 1;
     }
+    char* text = (char*)bytes;
     SettingsText t = {path, text, size, 0, 0, 0, 0, settings};
     int firstBad = ini_parse_stream(NextLine, &t, TakeLine, &t);
     if (firstBad > 0)
@@ -328,18 +307,6 @@ void ChooseSettings(const GameOptions* options, Settings* settings)
 
 namespace {
 
-// Makes every folder on the way to path's own (as mkdir -p).
-void MakeFolders(const char* path)
-{
-    char folder[PATH_MAX];
-    std::snprintf(folder, sizeof folder, "%s", path);
-    for (char* slash = std::strchr(folder + 1, '/'); slash; slash = std::strchr(slash + 1, '/')) {
-        *slash = '\0';
-        mkdir(folder, 0755);
-        *slash = '/';
-    }
-}
-
 // A key's line: its default where it has one, else commented out with an example.
 void WriteKey(FILE* file, const SettingKey* key, const Settings* defaults)
 {
@@ -362,7 +329,12 @@ void WriteKey(FILE* file, const SettingKey* key, const Settings* defaults)
 int WriteSettingsFile(const char* path)
 {
     char line[PATH_MAX + 128];
-    MakeFolders(path);
+    char folder[PATH_MAX];
+    std::snprintf(folder, sizeof folder, "%s", path);
+    if (char* slash = std::strrchr(folder, '/'))
+        *slash = '\0';
+    if (folder[0])
+        FilesMakeFolders(folder);
     // O_EXCL: a file the player already has is never replaced.
     int fd = open(path, O_WRONLY | O_CREAT | O_EXCL, 0644);
     FILE* file = fd >= 0 ? fdopen(fd, "w") : nullptr;
@@ -388,21 +360,6 @@ int WriteSettingsFile(const char* path)
     std::snprintf(line, sizeof line, failed ? "%s: cannot be written" : "Wrote %s", path);
     ConsolePrint(line);
     return failed ? 1 : 0;
-}
-
-int ScoresKept()
-{
-    char path[PATH_MAX];
-    if (!XdgPath("XDG_DATA_HOME", ".local/share", "scores.txt", path, sizeof path))
-        return 0;
-    FILE* file = std::fopen(path, "r");
-    if (!file)
-        return 0;
-    int c, kept = 0;
-    while (!kept && (c = std::fgetc(file)) != EOF)
-        kept = c != '\n' && c != '\r' && c != ' ' && c != '\t';
-    std::fclose(file);
-    return kept;
 }
 
 int HintWanted(const Settings* settings, int roundsBefore)

@@ -162,7 +162,7 @@ void FilesForgetAssets() { assetDigest = FILES_DIGEST_START; }
 
 // ---- the player's data folder and atomic writes ---------------------------------
 
-static int MakeFolders(char* path)
+int FilesMakeFolders(char* path)
 {
     for (char* p = path + 1; *p; ++p) {
         if (*p != '/')
@@ -195,7 +195,7 @@ int FilesDataFolder(char* path, size_t size, int create)
         return 1;
     struct stat info;
     int reason = 0;
-    if (!MakeFolders(path))
+    if (!FilesMakeFolders(path))
         reason = errno;
     else if (stat(path, &info) != 0)
         reason = errno;

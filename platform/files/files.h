@@ -60,6 +60,9 @@ enum : uint64_t { FILES_DIGEST_START = 14695981039346656037ull };
 // system's reason (only when create is set; else quietly).
 int FilesDataFolder(char* path, size_t size, int create);
 
+// Makes the folder at path and every folder on the way to it (as mkdir -p);
+// path is changed while it works and given back as it was. 0 with errno set.
+int FilesMakeFolders(char* path);
 // Replaces path with bytes at once: a new file in the same folder, written,
 // flushed to the disk, then renamed over path. A crash at any point leaves the
 // old file or the new one, never a mix. 0 with errno set on failure.
