@@ -212,8 +212,9 @@ int FilesDataFolder(char* path, size_t size, int create)
 
 void (*filesBeforeRename)(const char* tempPath) = nullptr;
 
-static int WriteAllBytes(int fd, const unsigned char* bytes, size_t size)
+int FilesWriteAll(int fd, const void* data, size_t size)
 {
+    const unsigned char* bytes = (const unsigned char*)data;
     while (size > 0) {
         ssize_t n = write(fd, bytes, size);
         if (n < 0 && errno == EINTR)
@@ -257,7 +258,7 @@ int FilesWriteAtomic(const char* path, const void* bytes, size_t size)
     if (fd < 0)
         return 0;
     fchmod(fd, 0644);
-    int ok = WriteAllBytes(fd, (const unsigned char*)bytes, size) && fsync(fd) == 0;
+    int ok = FilesWriteAll(fd, bytes, size) && fsync(fd) == 0;
     int reason = errno;
     if (close(fd) != 0 && ok) {
         ok = 0;

@@ -63,6 +63,10 @@ int FilesDataFolder(char* path, size_t size, int create);
 // Makes the folder at path and every folder on the way to it (as mkdir -p);
 // path is changed while it works and given back as it was. 0 with errno set.
 int FilesMakeFolders(char* path);
+// Writes all size bytes to fd, going on after interruptions; a write that
+// takes nothing counts as a full disk. 0 with errno set. Safe in a signal
+// handler.
+int FilesWriteAll(int fd, const void* bytes, size_t size);
 // Replaces path with bytes at once: a new file in the same folder, written,
 // flushed to the disk, then renamed over path. A crash at any point leaves the
 // old file or the new one, never a mix. 0 with errno set on failure.

@@ -4,6 +4,8 @@
 // the game is ended by a signal or exit(), so a cut recording still replays.
 #include "platform/replay/replay_local.h"
 
+#include "platform/files/files.h"
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -125,18 +127,10 @@ void Drop(Output* out, int reason)
 
 bool WriteAll(int fd, const unsigned char* bytes, size_t count, int* reason)
 {
-    while (count > 0) {
-        ssize_t n = write(fd, bytes, count);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            *reason = n < 0 ? errno : ENOSPC;
-            return false;
-        }
-        bytes += n;
-        count -= (size_t)n;
-    }
-    return true;
+    if (FilesWriteAll(fd, bytes, count))
+        return true;
+    *reason = errno;
+    return false;
 }
 
 // The ending signals wait while the buffer goes out, so that their handler
