@@ -182,6 +182,10 @@ e2e_start_game() {
         envs+=(E2E_PACE_HZ="$pace")
     fi
     [ -n "$preload" ] && envs+=(LD_PRELOAD="$preload")
+    # llvmpipe draws in the game's own thread: at a display's pace that costs a
+    # quarter less of the machine than its rasterizer threads, which the cases
+    # running beside it need.
+    envs+=(LP_NUM_THREADS="${E2E_LP_THREADS:-0}")
     # The player's folders are the run's own: a settings file or a kept score
     # of the machine's user never changes what a test sees. A case writes
     # $E2E_TMP/config/balltoss/balltoss.conf to play with settings.
